@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The communication log: one time-stamped line per command, question, reply,
+// refusal and failed conversion, in a text file in the working directory.
+namespace communication {
+
+extern bool LoggingEnabled;
+extern QString UserName;
+extern QString LogTimestamp;
+
+inline const QString kLogNotWritableMessage = QStringLiteral(
+    "Log file cannot be written to. Please run program from writable location. Logging will be "
+    "disabled.");
+
+// Captures the user name and the start time that make up the run's file name.
+void CaptureLogNameParts();
+// "PG5400LogFile_<user>_<mm-dd-yy_hh-nn-ss>.txt", relative to the working directory.
+QString LogFileName();
+// A user name reduced to characters that are safe in a file name.
+QString SafeUserName(const QString& raw);
+
+// Switches logging on (the file is emptied and gets a new header) or off.
+// A file that cannot be created or written shows kLogNotWritableMessage and
+// leaves logging off.
+void ToggleLoggingState();
+void CloseLog();
+
+// Called after every change of LoggingEnabled, e.g. to keep a menu check mark.
+void SetLoggingStateListener(std::function<void(bool enabled)> listener);
+
+void LogSent(const QString& text);
+void LogReceived(const QString& reply);
+void LogExceptionError();
+void LogCommandDisabled(const QString& command);
+void LogComportInUse(const QString& command);
+
+void ResetLog();
+
+} // namespace communication

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// Finding the instrument on COM1..COM100 and reading its identity.
+namespace communication {
+
+struct TInstrumentIdentity {
+    QString Manufacturer;
+    QString Model;
+    qint32 SerialNumber = 0;
+    QString FirmwareVersion;
+    QString FpgaVersion;
+    qint32 FirmwareMajor = 0;
+};
+
+extern TInstrumentIdentity InstrumentIdentity;
+extern bool PlusOption;
+extern bool HighResolution;
+extern int ChannelCount;
+extern double SystemResolution;
+
+// Scans COM1..COM100; true with the port left open on the first known model.
+bool ConnectInstrument();
+// Asks *IDN? and fills InstrumentIdentity from the reply.
+void ParseIDN();
+// The parsing step alone, for a reply already read.
+void ParseIDNReply(const QString& reply);
+// ChannelCount and SystemResolution from the model and the two flags.
+void ApplyModelTable();
+
+void ResetDiscovery();
+
+} // namespace communication

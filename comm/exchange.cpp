@@ -1,0 +1,146 @@
+#include "comm/exchange.h"
+
+#include "comm/comm_log.h"
+#include "comm/terminal_sink.h"
+#include "serial/pgcomport.h"
+
+#include <QThread>
+#include <QTime>
+#include <cmath>
+
+namespace communication {
+
+TPGComPort* ComPort = nullptr;
+QString LastCommand;
+bool CommandsSuspended = false;
+bool ShutdownBegun = false;
+
+namespace {
+
+TerminalSink* terminal = nullptr;
+
+bool portUsable() { return ComPort && !ShutdownBegun; }
+
+void echo(const QString& text, const QColor& colour) {
+    if (terminal)
+        terminal->AppendTerminalLine(
+            QLatin1Char('(') + TimeStamp() + QStringLiteral(") ") + TrimRight(text), colour);
+}
+
+void writeLine(const QString& line) { ComPort->Write(line.toLatin1() + "\r\n"); }
+
+QString readTrimmed() {
+    if (!portUsable())
+        return {};
+    return TrimRight(QString::fromLatin1(ComPort->Read()));
+}
+
+// The numeric queries share this: an empty reply counts as "0", a reply that
+// is no number gives 0 and an Exception Error log line.
+template <typename T, typename Convert> T queryNumber(const QString& command, Convert convert) {
+    QString reply = QueryText(command).trimmed();
+    if (reply.isEmpty())
+        reply = QStringLiteral("0");
+    bool ok = false;
+    const T value = convert(reply, &ok);
+    if (!ok) {
+        LogExceptionError();
+        return T(0);
+    }
+    return value;
+}
+
+} // namespace
+
+void SetTerminal(TerminalSink* sink) { terminal = sink; }
+TerminalSink* Terminal() { return terminal; }
+
+QString TimeStamp() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")); }
+
+QString TrimRight(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.left(end);
+}
+
+QString QueryText(const QString& command) {
+    QThread::msleep(1);
+    if (!portUsable() || ComPort->InUse())
+        return {};
+    ComPort->Flush();
+    LastCommand = command + QLatin1Char('?');
+    writeLine(LastCommand);
+    LogSent(LastCommand);
+    const QString reply = readTrimmed();
+    LogReceived(reply);
+    return reply;
+}
+
+qint32 QueryInteger(const QString& command) {
+    return queryNumber<qint32>(command, [](const QString& s, bool* ok) { return s.toInt(ok, 10); });
+}
+
+double QueryFloat(const QString& command) {
+    return queryNumber<double>(command, [](const QString& s, bool* ok) {
+        const double v = s.toDouble(ok);
+        // "nan" and "inf" parse but are no setting the instrument can hold.
+        if (*ok && !std::isfinite(v))
+            *ok = false;
+        return v;
+    });
+}
+
+quint32 QueryInt64(const QString& command) {
+    return queryNumber<quint32>(command, [](const QString& s, bool* ok) {
+        return quint32(quint64(s.toLongLong(ok, 10)) & 0xFFFFFFFFu);
+    });
+}
+
+void SendCommand(const QString& command, QString& reply) {
+    reply.clear();
+    if (CommandsSuspended) {
+        LogCommandDisabled(command);
+        return;
+    }
+    QThread::msleep(1);
+    if (!portUsable())
+        return;
+    if (ComPort->InUse()) {
+        LogComportInUse(command);
+        return;
+    }
+    ComPort->Flush();
+    LastCommand = command;
+    writeLine(LastCommand);
+    echo(LastCommand, kCommandColour);
+    LogSent(LastCommand);
+    reply = ReplyToTerminal();
+}
+
+void SendCommand(const QString& command) {
+    QString ignored;
+    SendCommand(command, ignored);
+}
+
+QString ReplyToTerminal() {
+    const QString r = ReadReply();
+    echo(r, kReplyColour);
+    return r;
+}
+
+QString ReadReply() {
+    const QString r = readTrimmed();
+    LogReceived(r);
+    return r;
+}
+
+void ResetExchange() {
+    ComPort = nullptr;
+    LastCommand.clear();
+    CommandsSuspended = false;
+    ShutdownBegun = false;
+    terminal = nullptr;
+}
+
+} // namespace communication

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "serial/serial_device.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+#include <QDialog>
+
+enum THandshake : quint8 { hsNone, hsHardware, hsAssertAll };
+enum TParity : quint8 { parNone, parEven, parOdd };
+
+// The one serial connection to the instrument: opens COM n with fixed line
+// settings, writes byte strings and reads one reply up to an end-of-response
+// marker within a time limit. Everything runs on the GUI thread; while a read
+// waits with AllowEvents set, GUI events are processed, and the in-use flag
+// refuses a nested read.
+class TPGComPort : public QObject {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(QObject* sender)>;
+
+    explicit TPGComPort(QObject* owner = nullptr);
+    ~TPGComPort() override;
+
+    bool Open();
+    void Close();
+    void Flush();
+    bool Write(const QByteArray& sData);
+    bool WriteRaw(const char* bData, int bSize);
+    // One reply up to the end-of-response marker, or what is waiting.
+    void Read(QByteArray& text);
+    QByteArray Read();
+    // The bytes waiting, read in one go (the count is the result's size).
+    QByteArray ReadRaw();
+    bool Pick();
+
+    bool AllowEvents() const { return FAllowEvents; }
+    void SetAllowEvents(bool v) { FAllowEvents = v; }
+    int Baud() const { return FBaudRate; }
+    void SetBaud(int v);
+    QByteArray EndOfResponse() const { return FEndOfResponse; }
+    void SetEndOfResponse(const QByteArray& v);
+    QByteArray EndOfResponseRaw() const { return FEndOfResponseRaw; }
+    THandshake Handshaking() const { return FHandshake; }
+    void SetHandshaking(THandshake v);
+    TParity Parity() const { return FParity; }
+    void SetParity(TParity v);
+    int InCount() const;
+    bool State() const;
+    bool InUse() const { return FPortInUse; }
+    quint32 ResponseTime() const { return FResponseTime; }
+    void SetResponseTime(quint32 v) { FResponseTime = v; }
+    TNotifyEvent OnTimeout() const { return FOnTimeout; }
+    void SetOnTimeout(TNotifyEvent v) { FOnTimeout = std::move(v); }
+    bool Opened() const { return FDevice.isOpen(); }
+    int Port() const { return FPortNumber; }
+    void SetPort(int v);
+    bool ShowErrors() const { return FShowErrors; }
+    void SetShowErrors(bool v) { FShowErrors = v; }
+    bool TimedOut() const { return FTimedOut; }
+    QByteArray Version() const { return FVersion; }
+    void SetVersion(const QByteArray&) {}
+
+    // The device path of the open port (empty when closed).
+    QString DevicePath() const { return FDevicePath; }
+    // The port selection dialog while Pick shows it.
+    QDialog* PickPortDialog() const { return FPickPortDlg; }
+
+    // "#13#10" and the like turned into the marker's bytes.
+    static QByteArray DecodeEndOfResponse(const QByteArray& text);
+
+private:
+    void reopenIfOpen();
+    bool askRetry(const QString& text) const;
+    void showMessage(const QString& text) const;
+
+    bool FAllowEvents = false;
+    int FBaudRate = 9600;
+    THandshake FHandshake = hsNone;
+    TParity FParity = parNone;
+    QByteArray FEndOfResponse;
+    QByteArray FEndOfResponseRaw;
+    serialport::SerialDevice FDevice;
+    QString FDevicePath;
+    bool FPortInUse = false;
+    int FPortNumber = 1;
+    QPointer<QDialog> FPickPortDlg;
+    quint32 FResponseTime = 1000;
+    bool FShowErrors = true;
+    bool FTimedOut = false;
+    QByteArray FVersion = "2.0.2";
+    TNotifyEvent FOnTimeout;
+};

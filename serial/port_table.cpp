@@ -1,0 +1,56 @@
+#include "serial/port_table.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace serialport {
+
+namespace {
+
+QStringList overrideTable;
+
+QStringList devicesWithPrefix(const QDir& dev, const QString& prefix) {
+    static const QRegularExpression digitsOnly(QStringLiteral("^\\d+$"));
+    QStringList found;
+    for (const QString& name : dev.entryList({prefix + QLatin1Char('*')}, QDir::System)) {
+        if (digitsOnly.match(name.mid(prefix.size())).hasMatch())
+            found << name;
+    }
+    std::sort(found.begin(), found.end(), [&](const QString& a, const QString& b) {
+        return a.mid(prefix.size()).toInt() < b.mid(prefix.size()).toInt();
+    });
+    for (QString& name : found)
+        name = dev.filePath(name);
+    return found;
+}
+
+} // namespace
+
+QStringList PortTable() {
+    if (!overrideTable.isEmpty())
+        return overrideTable;
+    const QByteArray env = qgetenv("PG5400_PORTS");
+    if (!env.isEmpty()) {
+        QStringList paths = QString::fromLocal8Bit(env).split(QLatin1Char(','));
+        for (QString& p : paths)
+            p = p.trimmed();
+        return paths;
+    }
+    const QDir dev(QStringLiteral("/dev"));
+    QStringList paths;
+    for (const char* prefix : {"ttyACM", "ttyUSB", "rfcomm", "ttyS"})
+        paths << devicesWithPrefix(dev, QLatin1String(prefix));
+    return paths;
+}
+
+QString DevicePathForPort(int n) {
+    const QStringList table = PortTable();
+    if (n < 1 || n > table.size())
+        return {};
+    return table.at(n - 1);
+}
+
+void SetPortTableOverride(const QStringList& paths) { overrideTable = paths; }
+
+} // namespace serialport

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// COM port numbers as the panel and its users know them, mapped to Linux
+// device paths. COM n is the n-th entry (1-based) of the table.
+namespace serialport {
+
+// PG5400_PORTS (comma-separated device paths; empty entries keep their slot)
+// when set, otherwise the existing /dev/ttyACM*, /dev/ttyUSB*, /dev/rfcomm*
+// and /dev/ttyS* devices, in that order, numeric order within each.
+QStringList PortTable();
+
+// The device path of COM n, or an empty string when there is none.
+QString DevicePathForPort(int n);
+
+// Replaces the table for this process (the built-in simulated instrument and
+// tests use it); an empty list goes back to the environment and /dev.
+void SetPortTableOverride(const QStringList& paths);
+
+} // namespace serialport

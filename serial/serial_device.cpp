@@ -1,0 +1,170 @@
+#include "serial/serial_device.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace serialport {
+
+namespace {
+
+speed_t speedCode(int baud) {
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
+    }
+}
+
+} // namespace
+
+SerialDevice::~SerialDevice() { close(); }
+
+bool SerialDevice::open(const QString& path) {
+    close();
+    if (path.isEmpty())
+        return false;
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // flock is the lock that also holds for root, whom TIOCEXCL does not stop.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    fd_ = fd;
+    return true;
+}
+
+void SerialDevice::close() {
+    if (fd_ < 0)
+        return;
+    ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool SerialDevice::readSettingsOk() const {
+    termios t{};
+    return fd_ >= 0 && ::tcgetattr(fd_, &t) == 0;
+}
+
+bool SerialDevice::configure(int baud, FlowControl flow, ParityMode parity) {
+    termios t{};
+    if (fd_ < 0 || ::tcgetattr(fd_, &t) != 0)
+        return false;
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (parity != ParityMode::None)
+        t.c_cflag |= PARENB | (parity == ParityMode::Odd ? PARODD : 0);
+    if (flow == FlowControl::Hardware)
+        t.c_cflag |= CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (const speed_t code = speedCode(baud); code != B0) {
+        ::cfsetispeed(&t, code);
+        ::cfsetospeed(&t, code);
+    }
+    // A failure to apply the settings leaves the port open with the driver's own.
+    ::tcsetattr(fd_, TCSANOW, &t);
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (flow == FlowControl::AssertAll)
+        ::ioctl(fd_, TIOCMBIS, &lines);
+    else if (flow == FlowControl::None)
+        ::ioctl(fd_, TIOCMBIC, &lines);
+    return true;
+}
+
+void SerialDevice::flush() {
+    if (fd_ >= 0)
+        ::tcflush(fd_, TCIOFLUSH);
+}
+
+int SerialDevice::inCount() const {
+    int n = 0;
+    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &n) != 0)
+        return 0;
+    return n;
+}
+
+QByteArray SerialDevice::readWaiting(int maxBytes, bool* ok) {
+    QByteArray data;
+    if (ok)
+        *ok = false;
+    if (fd_ < 0 || maxBytes <= 0)
+        return data;
+    data.resize(maxBytes);
+    ssize_t n;
+    do {
+        n = ::read(fd_, data.data(), size_t(maxBytes));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        data.clear();
+        if (ok)
+            *ok = errno == EAGAIN;
+        return data;
+    }
+    data.resize(int(n));
+    if (ok)
+        *ok = true;
+    return data;
+}
+
+qint64 SerialDevice::writeAll(const QByteArray& data) {
+    if (fd_ < 0)
+        return -1;
+    qint64 done = 0;
+    int idlePasses = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd_, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+            idlePasses = 0;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            break;
+        // The driver's buffer is full: wait for room, but not forever (a stalled
+        // handshake must not freeze the panel).
+        pollfd p{fd_, POLLOUT, 0};
+        if (::poll(&p, 1, 100) <= 0 && ++idlePasses > 20)
+            break;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+            break;
+    }
+    return done;
+}
+
+bool SerialDevice::waitReadable(int timeoutMs, bool* hungUp) const {
+    if (hungUp)
+        *hungUp = false;
+    if (fd_ < 0)
+        return false;
+    pollfd p{fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, timeoutMs);
+    if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        if (hungUp)
+            *hungUp = true;
+        return false;
+    }
+    return r > 0 && (p.revents & POLLIN);
+}
+
+} // namespace serialport
