@@ -107,7 +107,7 @@ int SerialDevice::inCount() const {
 QByteArray SerialDevice::readWaiting(int maxBytes, bool* ok) {
     QByteArray data;
     if (ok)
-        *ok = false;
+        *ok = fd_ >= 0;
     if (fd_ < 0 || maxBytes <= 0)
         return data;
     data.resize(maxBytes);

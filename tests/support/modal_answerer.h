@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <queue>
+
+namespace testsupport {
+
+// Answers modal dialogs the code under test opens, the way a user would: a
+// timer looks for the active modal widget and presses the wanted button.
+// Message boxes are answered from a queue of buttons (then the default);
+// other dialogs go to an optional handler.
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(QMessageBox::StandardButton fallback = QMessageBox::Ok,
+                           QObject* parent = nullptr);
+
+    void enqueue(QMessageBox::StandardButton button) { answers_.push(button); }
+    void setFallback(QMessageBox::StandardButton button) { fallback_ = button; }
+    void setDialogHandler(std::function<void(QWidget*)> handler) { handler_ = std::move(handler); }
+
+    // The texts of the message boxes answered so far.
+    QStringList texts() const { return texts_; }
+    int count() const { return int(texts_.size()); }
+    void clear() { texts_.clear(); }
+
+private:
+    void poll();
+
+    QTimer timer_;
+    std::queue<QMessageBox::StandardButton> answers_;
+    QMessageBox::StandardButton fallback_;
+    std::function<void(QWidget*)> handler_;
+    QStringList texts_;
+};
+
+} // namespace testsupport
