@@ -30,7 +30,8 @@ void Counters::advance(std::chrono::nanoseconds now, const Timing& t, bool count
         return;
     const double elapsed = std::chrono::duration<double>(now - segmentStart_).count();
     // The small allowance keeps an exact multiple of the tick from landing just below it.
-    const auto ticks = std::uint64_t(std::floor(elapsed / t.tick + 1e-9));
+    const double exact = elapsed / t.tick;
+    const auto ticks = std::uint64_t(std::floor(exact + exact * 1e-12 + 1e-9));
     if (ticks <= segmentTicks_)
         return;
     if (countShots)

@@ -118,8 +118,7 @@ Range rangeOf(const Param& p, const ModelInfo& info) {
 
 // Parsed decimal text of a bound may differ from the literal in the last bit.
 bool inRange(double v, Range r) {
-    const double slack = 1e-9 * std::max(std::abs(r.min), std::abs(r.max));
-    return v >= r.min - slack && v <= r.max + slack;
+    return v >= r.min - 1e-9 * std::abs(r.min) && v <= r.max + 1e-9 * std::abs(r.max);
 }
 
 std::string channelWord(int channel) {
