@@ -106,7 +106,9 @@ void LogReceived(const QString& reply) {
     logLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + reply);
 }
 
-void LogExceptionError() { logLine(QStringLiteral("Exception Error (") + TimeStamp()); }
+void LogExceptionError() {
+    logLine(QStringLiteral("Exception Error (") + TimeStamp());
+}
 
 void LogCommandDisabled(const QString& command) {
     logLine(QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") +
@@ -114,8 +116,7 @@ void LogCommandDisabled(const QString& command) {
 }
 
 void LogComportInUse(const QString& command) {
-    logLine(QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") +
-            command);
+    logLine(QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command);
 }
 
 void ResetLog() {

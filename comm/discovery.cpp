@@ -1,5 +1,6 @@
 #include "comm/discovery.h"
 
+#include "comm/command_set.h"
 #include "comm/exchange.h"
 #include "comm/model_table.h"
 #include "comm/terminal_sink.h"
@@ -54,13 +55,14 @@ void ParseIDNReply(const QString& r) {
     id.FpgaVersion = rest;
     // Only the major firmware number is kept; parts that are no integers are
     // tolerated so an odd version text cannot end the scan.
-    const qint32 major =
-        TrimRight(id.FirmwareVersion.section(QLatin1Char('.'), 0, 0)).toInt(&ok);
+    const qint32 major = TrimRight(id.FirmwareVersion.section(QLatin1Char('.'), 0, 0)).toInt(&ok);
     if (ok)
         id.FirmwareMajor = major;
 }
 
-void ParseIDN() { ParseIDNReply(QueryText(QStringLiteral("*IDN"))); }
+void ParseIDN() {
+    ParseIDNReply(QueryText(cmd::identityHeader()));
+}
 
 bool ConnectInstrument() {
     if (!ComPort)
@@ -75,9 +77,9 @@ bool ConnectInstrument() {
         if (!ComPort->Open())
             continue;
         QThread::msleep(100);
-        SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
-        SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
-        if (!QueryText(QStringLiteral("*IDN")).isEmpty()) {
+        SendCommand(cmd::usbEchoOff());
+        SendCommand(cmd::bluetoothEchoOff());
+        if (!QueryText(cmd::identityHeader()).isEmpty()) {
             ParseIDN();
             if (IsKnownModel(InstrumentIdentity.Model)) {
                 const ModelInfo info = ModelInfoFor(InstrumentIdentity.Model);

@@ -19,7 +19,9 @@ namespace {
 
 TerminalSink* terminal = nullptr;
 
-bool portUsable() { return ComPort && !ShutdownBegun; }
+bool portUsable() {
+    return ComPort && !ShutdownBegun;
+}
 
 void echo(const QString& text, const QColor& colour) {
     if (terminal)
@@ -27,7 +29,9 @@ void echo(const QString& text, const QColor& colour) {
             QLatin1Char('(') + TimeStamp() + QStringLiteral(") ") + TrimRight(text), colour);
 }
 
-void writeLine(const QString& line) { ComPort->Write(line.toLatin1() + "\r\n"); }
+void writeLine(const QString& line) {
+    ComPort->Write(line.toLatin1() + "\r\n");
+}
 
 QString readTrimmed() {
     if (!portUsable())
@@ -52,10 +56,16 @@ template <typename T, typename Convert> T queryNumber(const QString& command, Co
 
 } // namespace
 
-void SetTerminal(TerminalSink* sink) { terminal = sink; }
-TerminalSink* Terminal() { return terminal; }
+void SetTerminal(TerminalSink* sink) {
+    terminal = sink;
+}
+TerminalSink* Terminal() {
+    return terminal;
+}
 
-QString TimeStamp() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")); }
+QString TimeStamp() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+}
 
 QString TrimRight(const QString& text) {
     qsizetype end = text.size();

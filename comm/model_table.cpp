@@ -26,7 +26,9 @@ const ModelInfo* FindKnownModel(const QString& model) {
     return nullptr;
 }
 
-bool IsKnownModel(const QString& model) { return FindKnownModel(model) != nullptr; }
+bool IsKnownModel(const QString& model) {
+    return FindKnownModel(model) != nullptr;
+}
 
 ModelInfo ModelInfoFor(const QString& model) {
     const ModelInfo* m = FindKnownModel(model);

@@ -9,7 +9,9 @@
 
 TPGComPort::TPGComPort(QObject* owner) : QObject(owner) {}
 
-TPGComPort::~TPGComPort() { Close(); }
+TPGComPort::~TPGComPort() {
+    Close();
+}
 
 bool TPGComPort::askRetry(const QString& text) const {
     return QMessageBox::warning(nullptr, QStringLiteral("Warning"), text,
@@ -28,9 +30,8 @@ bool TPGComPort::Open() {
         if (FDevice.open(FDevicePath))
             break;
         FDevicePath.clear();
-        if (!FShowErrors ||
-            !askRetry(QStringLiteral("Error opening COM") + QString::number(FPortNumber) +
-                      QStringLiteral(": ")))
+        if (!FShowErrors || !askRetry(QStringLiteral("Error opening COM") +
+                                      QString::number(FPortNumber) + QStringLiteral(": ")))
             return false;
     }
     if (FDevice.readSettingsOk()) {
@@ -50,9 +51,13 @@ void TPGComPort::Close() {
     FDevicePath.clear();
 }
 
-void TPGComPort::Flush() { FDevice.flush(); }
+void TPGComPort::Flush() {
+    FDevice.flush();
+}
 
-bool TPGComPort::Write(const QByteArray& sData) { return WriteRaw(sData.constData(), sData.size()); }
+bool TPGComPort::Write(const QByteArray& sData) {
+    return WriteRaw(sData.constData(), sData.size());
+}
 
 bool TPGComPort::WriteRaw(const char* bData, int bSize) {
     if (!Opened() && !Open())
@@ -152,9 +157,13 @@ QByteArray TPGComPort::ReadRaw() {
     return data;
 }
 
-int TPGComPort::InCount() const { return FDevice.inCount(); }
+int TPGComPort::InCount() const {
+    return FDevice.inCount();
+}
 
-bool TPGComPort::State() const { return FDevice.readSettingsOk(); }
+bool TPGComPort::State() const {
+    return FDevice.readSettingsOk();
+}
 
 void TPGComPort::reopenIfOpen() {
     if (Opened()) {
@@ -219,4 +228,6 @@ QByteArray TPGComPort::DecodeEndOfResponse(const QByteArray& text) {
     return raw;
 }
 
-bool TPGComPort::Pick() { return false; }
+bool TPGComPort::Pick() {
+    return false;
+}

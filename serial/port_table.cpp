@@ -51,6 +51,8 @@ QString DevicePathForPort(int n) {
     return table.at(n - 1);
 }
 
-void SetPortTableOverride(const QStringList& paths) { overrideTable = paths; }
+void SetPortTableOverride(const QStringList& paths) {
+    overrideTable = paths;
+}
 
 } // namespace serialport

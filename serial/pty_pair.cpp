@@ -31,7 +31,9 @@ PtyPair::PtyPair() {
     }
 }
 
-PtyPair::~PtyPair() { close(); }
+PtyPair::~PtyPair() {
+    close();
+}
 
 void PtyPair::close() {
     if (slaveKeep_ >= 0)

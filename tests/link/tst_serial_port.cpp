@@ -33,8 +33,8 @@ private Q_SLOTS:
         peer = std::make_unique<PtyPeer>();
         QVERIFY2(peer->ok(), "no pseudo-terminal");
         // COM1 is missing, COM2 is the peer.
-        serialport::SetPortTableOverride({QStringLiteral("/nonexistent/tty"),
-                                          QString::fromStdString(peer->path())});
+        serialport::SetPortTableOverride(
+            {QStringLiteral("/nonexistent/tty"), QString::fromStdString(peer->path())});
         makePort();
     }
 

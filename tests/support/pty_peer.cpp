@@ -11,7 +11,9 @@ PtyPeer::PtyPeer() {
         thread_ = std::thread([this] { run(); });
 }
 
-PtyPeer::~PtyPeer() { disconnect(); }
+PtyPeer::~PtyPeer() {
+    disconnect();
+}
 
 void PtyPeer::setResponder(Responder r) {
     std::lock_guard lock(mutex_);
@@ -29,7 +31,9 @@ void PtyPeer::setDelay(std::chrono::milliseconds delay) {
     delay_ = delay;
 }
 
-void PtyPeer::send(const std::string& bytes) { writeAll(bytes); }
+void PtyPeer::send(const std::string& bytes) {
+    writeAll(bytes);
+}
 
 std::string PtyPeer::received() const {
     std::lock_guard lock(mutex_);

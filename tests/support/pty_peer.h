@@ -34,7 +34,7 @@ public:
     void setDelay(std::chrono::milliseconds delay);
 
     void send(const std::string& bytes);
-    std::string received() const;          // every byte written to us so far
+    std::string received() const;           // every byte written to us so far
     std::vector<std::string> lines() const; // received lines without CR LF
     void clear();
     // Waits until at least n lines have arrived; false on time-out.
