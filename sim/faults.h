@@ -25,6 +25,7 @@ struct Faults {
     std::chrono::milliseconds lateBy{3000};
     unsigned baud = 0;               // pace echo and reply bytes at this rate; 0: no pacing
     std::size_t disconnectAfter = 0; // vanish after answering this line; 0: never
+    // (add a NoReply for the same line to vanish in the middle of an exchange)
 
     ReplyFault faultFor(std::size_t line) const;
 };

@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t kMaxLine = 4096; // longer input is answered as a line of its own
 constexpr int kLineFeedGraceMs = 20;   // how long a CR waits for the LF of a CR LF
 constexpr auto kWriteStall = std::chrono::seconds(2); // a reader this slow is gone
+constexpr auto kDisconnectLinger = std::chrono::milliseconds(200);
 const std::string kGarbage = "\xFE\x15#~%\x7F&\x80";
 
 timespec toTimespec(std::chrono::nanoseconds d) {
@@ -180,8 +181,10 @@ bool PtyServer::readInput(int timeoutMs) {
 }
 
 void PtyServer::answer(const std::string& line, const std::string& ending) {
-    const std::size_t number = transcript_.addLine(line, ending);
+    // Faults are taken before the line is listed, so a test that sees the line
+    // may change them without touching this one.
     const Faults f = faults();
+    const std::size_t number = transcript_.addLine(line, ending);
     std::string reply;
     {
         std::lock_guard lock(instrumentMutex_);
@@ -210,8 +213,11 @@ void PtyServer::answer(const std::string& line, const std::string& ending) {
     case ReplyFault::NoReply:
         break;
     }
-    if (f.disconnectAfter > 0 && number >= f.disconnectAfter)
+    if (f.disconnectAfter > 0 && number >= f.disconnectAfter) {
+        // A hang-up flushes what the reader has not taken yet: give the last reply a moment.
+        pause(kDisconnectLinger);
         disconnecting_ = true;
+    }
 }
 
 // Writes echo or reply bytes, one at a time at the configured baud rate when pacing.
