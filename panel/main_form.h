@@ -1,0 +1,265 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMovie;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+class QTimer;
+class QWidget;
+class TPGComPort;
+class TPlusSpinEdit;
+class TVersionInfoReader;
+class TerminalView;
+
+// Per-channel controls are reached through arrays indexed by channel number
+// 1..8 (index 0 stays empty), filled at start-up by component name.
+template <typename T> using ChannelArray = std::array<T*, 9>;
+
+// The panel's one window. The layout is built from tables (main_form_layout.cpp);
+// the handlers of each concern live in their own main_form_*.cpp file.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // How the panel was asked to start; the keyboard state and the
+    // command-line switches both lead here.
+    struct StartOptions {
+        bool pick = false;     // choose the port by hand (Space held, -pick)
+        bool demo = false;     // demonstration mode (left Shift held, -demo)
+        bool log = false;      // logging on from the start (-log)
+        QString simulateModel; // non-empty: -simulate[=MODEL]
+        bool simulate = false;
+    };
+
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Runs the start-up sequence; false when the program is to end without
+    // showing the window (pick cancelled, no device and no retry).
+    bool FormCreate(const StartOptions& options);
+
+    // ---- non-visual components
+    TPGComPort* ComPort = nullptr;
+    QTimer* StatusTimer = nullptr;
+    QTimer* TaskTimer = nullptr;
+    QTimer* LaunchTimer = nullptr;
+    TVersionInfoReader* VersionInfo = nullptr;
+
+    // ---- top level
+    QLabel* BlueBanner = nullptr;
+    QLabel* GreenBanner = nullptr;
+    QLabel* FeatureLabel = nullptr;
+    QLabel* PulseAnimate = nullptr;
+    QMovie* PulseMovie = nullptr;
+    QLabel* ErrorLabel = nullptr;
+    QGroupBox* ChannelGrp = nullptr;
+    QGroupBox* TerminalBoxgrp = nullptr;
+    QGroupBox* SystemInfoGrp = nullptr;
+    QGroupBox* GroupBox23 = nullptr;
+    QPushButton* RunStopbtn = nullptr;
+
+    // ---- system page
+    QTabWidget* SystemPageControl = nullptr;
+    QWidget* SystemPage = nullptr;
+    QWidget* PlusPage = nullptr;
+    QGroupBox* Systemgrp = nullptr;
+    QComboBox* SystemModeSel = nullptr;
+    QGroupBox* PeriodGrp = nullptr;
+    TPlusSpinEdit* PeriodAdj = nullptr;
+    QGroupBox* BurstCountGrp = nullptr;
+    TPlusSpinEdit* SysBurstAdj = nullptr;
+    QCheckBox* AutoStartEnbl = nullptr;
+    QGroupBox* DutyCycleGrp = nullptr;
+    QGroupBox* OnCountGrp = nullptr;
+    TPlusSpinEdit* SysDutyOnAdj = nullptr;
+    QGroupBox* OffCountGrp = nullptr;
+    TPlusSpinEdit* SysDutyOffAdj = nullptr;
+    QGroupBox* Externalgrp = nullptr;
+    QComboBox* ExtModeSel = nullptr;
+    QGroupBox* ExtThresholdGrp = nullptr;
+    TPlusSpinEdit* TrigThresholdAdj = nullptr;
+    QGroupBox* GatePolGrp = nullptr;
+    QComboBox* GatePolaritySel = nullptr;
+    QGroupBox* ExtTrigEdgGrp = nullptr;
+    QComboBox* TriggerEdgeSel = nullptr;
+
+    // ---- plus page
+    QGroupBox* PlusOptionGrp = nullptr;
+    QPlainTextEdit* PlusOptionMemo = nullptr;
+    QCheckBox* ShotCountEnbl = nullptr;
+    QComboBox* ShotCountSel = nullptr;
+    QPushButton* ClearShotCount = nullptr;
+    QLabel* ShotCountlbl = nullptr;
+    QGroupBox* PeriodCounterGrp = nullptr;
+    QCheckBox* PeriodCounterEn = nullptr;
+    QCheckBox* PCAutoEn = nullptr;
+    TPlusSpinEdit* PCountadj = nullptr;
+    QPushButton* PCountClear = nullptr;
+    QLabel* PCountlbl = nullptr;
+    QGroupBox* SynchUpdategrp = nullptr;
+    QCheckBox* SynchEnable = nullptr;
+    QPushButton* SynchUpdatebtn = nullptr;
+    QGroupBox* DutyCycleCCGrp = nullptr;
+    TPlusSpinEdit* CycleCountAdj = nullptr;
+    QLabel* SystemResolutionlbl = nullptr;
+
+    // ---- channel area
+    QTabWidget* ChPageControl = nullptr;
+    ChannelArray<QWidget> TabCh{};
+    ChannelArray<QCheckBox> ChEnablebox{};
+    ChannelArray<TPlusSpinEdit> ChDelayAdj{};
+    ChannelArray<TPlusSpinEdit> ChWidthAdj{};
+    ChannelArray<QComboBox> ChModeSel{};
+    ChannelArray<TPlusSpinEdit> ChAmplitudeAdj{};
+    ChannelArray<TPlusSpinEdit> ChBurstAdj{};
+    ChannelArray<QGroupBox> ChBurstCountGrp{};
+    ChannelArray<TPlusSpinEdit> ChWaitCountAdj{};
+    ChannelArray<QComboBox> ChSyncSourceSel{};
+    ChannelArray<QComboBox> ChPolaritySel{};
+    ChannelArray<TPlusSpinEdit> ChDutyOnAdj{};
+    ChannelArray<QGroupBox> ChDutyOnGrp{};
+    ChannelArray<TPlusSpinEdit> ChDutyOffAdj{};
+    ChannelArray<QGroupBox> ChDutyOffGrp{};
+    ChannelArray<QComboBox> ChGateModeSel{};
+    ChannelArray<QListWidget> ChMuxSel{};
+    ChannelArray<QComboBox> ChMuxGateSel{};
+    ChannelArray<QGroupBox> ChMuxGateGrp{};
+
+    // ---- terminal and system information
+    QComboBox* SendEdit = nullptr;
+    QPushButton* SendBtn = nullptr;
+    TerminalView* ResponseList = nullptr;
+    QLabel* SerialNumberlbl = nullptr;
+    QLabel* FWVersionlbl = nullptr;
+    QLabel* FPGAVersionlbl = nullptr;
+
+    // ---- menu
+    QMenu* File1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* R1 = nullptr;
+    QMenu* Storage1 = nullptr;
+    QMenu* SaveToBin1 = nullptr;
+    std::array<QAction*, 7> SaveBinItems{}; // N11..N61 at 1..6
+    QMenu* RestoreFromBin1 = nullptr;
+    std::array<QAction*, 7> RestoreBinItems{}; // Default01 at 0, N12..N62 at 1..6
+    QAction* SaveToFile1 = nullptr;
+    QAction* RestoreSettingsFromFile1 = nullptr;
+    QMenu* ools1 = nullptr;
+    QAction* Up1 = nullptr;
+    QAction* CaptureScreenShot1 = nullptr;
+    QAction* EnableLoggingMenu = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* WebSite1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // The channel number from the last character of a per-channel control's
+    // name ("ChDelayAdj3" gives 3); 0 when it is no channel digit.
+    static int ChannelOf(const QObject* Sender);
+
+public Q_SLOTS:
+    // start-up, shutdown, restart
+    void FormClose();
+    void ComPortTimeout(QObject* Sender);
+    void Exit1Click(QObject* Sender);
+    void R1Click(QObject* Sender);
+    void ExitApp();
+    void RestartApp();
+    // task timer and read-back
+    void TaskTimerTimer(QObject* Sender);
+    void Up1Click(QObject* Sender);
+    void LaunchTimerTimer(QObject* Sender);
+    // system settings
+    void SystemModeSelChange(QObject* Sender);
+    void PeriodAdjChange(QObject* Sender);
+    void SysBurstAdjChange(QObject* Sender);
+    void AutoStartEnblClick(QObject* Sender);
+    void SysDutyOnAdjChange(QObject* Sender);
+    void SysDutyOffAdjChange(QObject* Sender);
+    void ExtModeSelChange(QObject* Sender);
+    void TrigThresholdAdjChange(QObject* Sender);
+    void GatePolaritySelChange(QObject* Sender);
+    void TriggerEdgeSelClick(QObject* Sender);
+    // channel settings
+    void SetChEnableState(QObject* Sender);
+    void SetChannelDelay(QObject* Sender);
+    void SetChannelWidth(QObject* Sender);
+    void SetChAmplitude(QObject* Sender);
+    void SetChannelBurst(QObject* Sender);
+    void SetChannelWaitCount(QObject* Sender);
+    void SetChannelSyncSource(QObject* Sender);
+    void SetChannelMux(QObject* Sender);
+    void SetChannelMode(QObject* Sender);
+    void SetChannelGateMode(QObject* Sender);
+    void SetChannelPolarity(QObject* Sender);
+    void SetChannelDCOn(QObject* Sender);
+    void SetChannelDCOff(QObject* Sender);
+    void SetChMuxGate(QObject* Sender);
+    // run control and status
+    void RunStopbtnClick(QObject* Sender);
+    void StatusTimerTimer(QObject* Sender);
+    // storage: Save To Bin 1..6, Restore From Bin 0..6
+    void N11Click(QObject* Sender);
+    void N21Click(QObject* Sender);
+    void N31Click(QObject* Sender);
+    void N41Click(QObject* Sender);
+    void N51Click(QObject* Sender);
+    void N61Click(QObject* Sender);
+    void Default01Click(QObject* Sender);
+    void N12Click(QObject* Sender);
+    void N22Click(QObject* Sender);
+    void N32Click(QObject* Sender);
+    void N42Click(QObject* Sender);
+    void N52Click(QObject* Sender);
+    void N62Click(QObject* Sender);
+    void SaveToFile1Click(QObject* Sender);
+    void RestoreSettingsFromFile1Click(QObject* Sender);
+    // terminal
+    void SendBtnClick(QObject* Sender);
+    void SendEditKeyPress(QObject* Sender);
+    // about, capture, web
+    void About1Click(QObject* Sender);
+    void CaptureScreenShot1Click(QObject* Sender);
+    void WebSite1Click(QObject* Sender);
+    // plus features
+    void ShotCountEnblClick(QObject* Sender);
+    void ShotCountSelChange(QObject* Sender);
+    void ClearShotCountClick(QObject* Sender);
+    void PeriodCounterEnClick(QObject* Sender);
+    void PCAutoEnClick(QObject* Sender);
+    void PCountadjChange(QObject* Sender);
+    void PCountClearClick(QObject* Sender);
+    void SynchEnableClick(QObject* Sender);
+    void SynchUpdatebtnClick(QObject* Sender);
+    void CycleCountAdjChange(QObject* Sender);
+    // log
+    void EnableLoggingMenuClick(QObject* Sender);
+
+public:
+    void ToggleLoggingState();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // main_form_layout.cpp (and the files it uses)
+    void BuildLayout();
+    // main_form_startup.cpp
+    void FillChannelArrays();
+    void EnterDemoMode();
+    bool startSimulator(const QString& model);
+    // main_form_storage.cpp
+    void SaveToBin(int bin);
+    void RestoreFromBin(int bin);
+};

@@ -1,0 +1,206 @@
+// Start-up, shutdown and restart of the panel.
+#include "comm/comm_log.h"
+#include "comm/discovery.h"
+#include "comm/exchange.h"
+#include "comm/lost_communication.h"
+#include "controls/plusspinedit.h"
+#include "panel/keyboard_state.h"
+#include "panel/main_form.h"
+#include "panel/panel_state.h"
+#include "serial/pgcomport.h"
+#include "serial/port_table.h"
+#include "sim/pty_server.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+using namespace pg5400;
+
+namespace {
+
+// The built-in simulated instrument of -simulate; it lives as long as the process.
+std::unique_ptr<sim::PtyServer> simulator;
+
+template <typename T>
+void fillArray(const TMainForm* form, ChannelArray<T>& array, const char* prefix) {
+    for (int n = 1; n <= 8; ++n)
+        array[n] = form->findChild<T*>(QLatin1String(prefix) + QString::number(n));
+}
+
+const QString kNoDeviceText = QStringLiteral("No device found. Try to reconnect?\n\r\n\r"
+                                             "Make sure unit is fully powered on\n\r"
+                                             "before selecting Yes");
+
+} // namespace
+
+void TMainForm::FillChannelArrays() {
+    fillArray(this, ChEnablebox, "ChEnablebox");
+    fillArray(this, ChDelayAdj, "ChDelayAdj");
+    fillArray(this, ChWidthAdj, "ChWidthAdj");
+    fillArray(this, ChModeSel, "ChModeSel");
+    fillArray(this, ChAmplitudeAdj, "ChAmplitudeAdj");
+    fillArray(this, ChBurstAdj, "ChBurstAdj");
+    fillArray(this, ChBurstCountGrp, "ChBurstCountGrp");
+    fillArray(this, ChWaitCountAdj, "ChWaitCountAdj");
+    fillArray(this, ChSyncSourceSel, "ChSyncSourceSel");
+    fillArray(this, ChPolaritySel, "ChPolaritySel");
+    fillArray(this, ChDutyOnAdj, "ChDutyOnAdj");
+    fillArray(this, ChDutyOnGrp, "ChDutyOnGrp");
+    fillArray(this, ChDutyOffAdj, "ChDutyOffAdj");
+    fillArray(this, ChDutyOffGrp, "ChDutyOffGrp");
+    fillArray(this, ChGateModeSel, "ChGateModeSel");
+    fillArray(this, ChMuxSel, "ChMuxSel");
+    fillArray(this, ChMuxGateSel, "ChMuxGateSel");
+    fillArray(this, ChMuxGateGrp, "ChMuxGateGrp");
+}
+
+bool TMainForm::startSimulator(const QString& model) {
+    sim::ServerOptions options;
+    if (!model.isEmpty())
+        options.instrument.model = model.toStdString();
+    simulator = std::make_unique<sim::PtyServer>(options);
+    if (!simulator->ok() || !simulator->start()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                              QStringLiteral("The simulated instrument could not be started."));
+        simulator.reset();
+        return false;
+    }
+    serialport::SetPortTableOverride({QString::fromStdString(simulator->devicePath())});
+    return true;
+}
+
+void TMainForm::EnterDemoMode() {
+    QMessageBox::information(nullptr, QApplication::applicationName(),
+                             QStringLiteral("Entering Demo Mode"));
+    DemoMode = true;
+    StatusTimer->stop();
+}
+
+bool TMainForm::FormCreate(const StartOptions& options) {
+    // Numbers everywhere use "." and ",", whatever the user's locale says.
+    QLocale::setDefault(QLocale::c());
+    FillChannelArrays();
+
+    if (options.simulate && !startSimulator(options.simulateModel)) {
+        ExitApp();
+        return false;
+    }
+
+    const StartKeys keys = ReadStartKeys();
+    if (keys.space || options.pick) {
+        if (!ComPort->Pick()) {
+            ExitApp();
+            return false;
+        }
+        ComPort->Open();
+        ComPort->SetBaud(115200);
+        ComPort->SetEndOfResponse(QByteArray("\r"));
+        ComPort->SetAllowEvents(false);
+        ComPort->SetShowErrors(false);
+        ComPort->SetResponseTime(1000);
+    } else if (keys.leftShift || options.demo) {
+        EnterDemoMode();
+    } else if (!communication::ConnectInstrument()) {
+        const auto answer = QMessageBox::warning(nullptr, QStringLiteral("Warning"), kNoDeviceText,
+                                                 QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes) {
+            RestartApp();
+            return false;
+        }
+        if (!ReadStartKeys().leftShift) {
+            ExitApp();
+            return false;
+        }
+        EnterDemoMode();
+    }
+    if (communication::ShutdownBegun)
+        return false;
+
+    ComPort->SetResponseTime(2000);
+    SettingsSnapshot.clear();
+    communication::CaptureLogNameParts();
+    if (options.log)
+        ToggleLoggingState();
+    LaunchTimer->setSingleShot(true);
+    LaunchTimer->start();
+    Running = false;
+    ComPort->SetAllowEvents(true);
+    return true;
+}
+
+void TMainForm::FormClose() {
+    if (communication::LoggingEnabled)
+        communication::CloseLog();
+}
+
+void TMainForm::ComPortTimeout(QObject*) {
+    communication::CommunicationLost({
+        [this] { StatusTimer->stop(); },
+        [this] { StatusTimer->start(); },
+        [this] { RestartApp(); },
+        [this] { ExitApp(); },
+    });
+}
+
+void TMainForm::Exit1Click(QObject*) {
+    ExitApp();
+}
+
+void TMainForm::R1Click(QObject*) {
+    RestartApp();
+}
+
+// Ending can be reached from inside an exchange (a time-out dialog runs in the
+// middle of a read): everything still on the stack must unwind without a port.
+// So the port is closed at once, every primitive refuses from now on, and the
+// component itself goes with the window, from the event loop.
+static void beginShutdown(TMainForm* form) {
+    communication::ShutdownBegun = true;
+    form->StatusTimer->stop();
+    form->TaskTimer->stop();
+    form->LaunchTimer->stop();
+    form->ComPort->Close();
+    SettingsSnapshot.clear();
+}
+
+void TMainForm::ExitApp() {
+    if (communication::ShutdownBegun)
+        return;
+    beginShutdown(this);
+    hide();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void TMainForm::RestartApp() {
+    if (communication::ShutdownBegun)
+        return;
+    beginShutdown(this);
+    QThread::msleep(500);
+    QStringList arguments;
+    for (const QString& arg : QCoreApplication::arguments().mid(1))
+        if (arg.mid(1).startsWith(QStringLiteral("simulate"), Qt::CaseInsensitive))
+            arguments << arg;
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+    hide();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void TMainForm::ToggleLoggingState() {
+    communication::ToggleLoggingState();
+    if (EnableLoggingMenu)
+        EnableLoggingMenu->setChecked(communication::LoggingEnabled);
+}
+
+void TMainForm::EnableLoggingMenuClick(QObject*) {
+    ToggleLoggingState();
+}
