@@ -227,7 +227,8 @@ public Q_SLOTS:
     void RestoreSettingsFromFile1Click(QObject* Sender);
     // terminal
     void SendBtnClick(QObject* Sender);
-    void SendEditKeyPress(QObject* Sender);
+    // Key presses in SendEdit; true when the key was consumed.
+    bool SendEditKeyPress(QObject* Sender, int Key, Qt::KeyboardModifiers Modifiers);
     // about, capture, web
     void About1Click(QObject* Sender);
     void CaptureScreenShot1Click(QObject* Sender);

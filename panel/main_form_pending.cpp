@@ -33,7 +33,7 @@ void TMainForm::StatusTimerTimer(QObject*) {}
 void TMainForm::SaveToFile1Click(QObject*) {}
 void TMainForm::RestoreSettingsFromFile1Click(QObject*) {}
 void TMainForm::SendBtnClick(QObject*) {}
-void TMainForm::SendEditKeyPress(QObject*) {}
+bool TMainForm::SendEditKeyPress(QObject*, int, Qt::KeyboardModifiers) { return false; }
 void TMainForm::About1Click(QObject*) {}
 void TMainForm::CaptureScreenShot1Click(QObject*) {}
 void TMainForm::WebSite1Click(QObject*) {}
