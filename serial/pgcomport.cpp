@@ -227,7 +227,3 @@ QByteArray TPGComPort::DecodeEndOfResponse(const QByteArray& text) {
     }
     return raw;
 }
-
-bool TPGComPort::Pick() {
-    return false;
-}

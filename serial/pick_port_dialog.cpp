@@ -1,0 +1,103 @@
+#include "serial/pick_port_dialog.h"
+
+#include "serial/pgcomport.h"
+#include "serial/port_table.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+constexpr int kLastPort = 100;
+
+QFont dialogFont(int points, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(points);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+TformPickPort::TformPickPort(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("formPickPort"));
+    setWindowTitle(QStringLiteral("Select Serial Port"));
+    setFont(dialogFont(8, true));
+    setFixedSize(240, 93);
+
+    OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
+                            this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(149, 14, 77, 27);
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                QStringLiteral("Cancel"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setGeometry(149, 46, 77, 27);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Serial Port"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 8, 130, 67);
+    GroupBox1->setFont(dialogFont(10, false));
+
+    listPorts = new QComboBox(GroupBox1);
+    listPorts->setObjectName(QStringLiteral("listPorts"));
+    listPorts->setGeometry(11, 25, 108, 24);
+    listPorts->setEditable(false);
+
+    setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, listPorts);
+    OKBtn->setFocus();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void TformPickPort::AddPort(int number, const QString& devicePath) {
+    listPorts->addItem(QStringLiteral("COM") + QString::number(number));
+    listPorts->setItemData(listPorts->count() - 1, devicePath, Qt::ToolTipRole);
+    listPorts->setCurrentIndex(-1);
+}
+
+void TformPickPort::SelectPort(int number) {
+    listPorts->setCurrentIndex(
+        listPorts->findText(QStringLiteral("COM") + QString::number(number)));
+}
+
+int TformPickPort::SelectedPort() const {
+    if (listPorts->currentIndex() < 0)
+        return 0;
+    return listPorts->currentText().mid(3).toInt();
+}
+
+bool TPGComPort::Pick() {
+    TformPickPort dialog;
+    FPickPortDlg = &dialog;
+    const bool showErrors = FShowErrors;
+    const int port = FPortNumber;
+    // Probe silently; the number is set without the setter's reopening.
+    FShowErrors = false;
+    for (int n = 1; n <= kLastPort; ++n) {
+        FPortNumber = n;
+        if (Open()) {
+            dialog.AddPort(n, FDevicePath);
+            Close();
+        }
+    }
+    FShowErrors = showErrors;
+    FPortNumber = port;
+    dialog.SelectPort(port);
+    const bool confirmed = dialog.exec() == QDialog::Accepted && dialog.SelectedPort() > 0;
+    if (confirmed)
+        FPortNumber = dialog.SelectedPort();
+    FPickPortDlg = nullptr;
+    return confirmed;
+}
