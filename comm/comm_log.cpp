@@ -119,6 +119,10 @@ void LogComportInUse(const QString& command) {
     logLine(QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command);
 }
 
+void LogQueueFull(const QString& command) {
+    logLine(QStringLiteral("Queue full:    (") + TimeStamp() + QStringLiteral("): ") + command);
+}
+
 void ResetLog() {
     LogFile.close();
     LoggingEnabled = false;

@@ -36,6 +36,7 @@ void LogReceived(const QString& reply);
 void LogExceptionError();
 void LogCommandDisabled(const QString& command);
 void LogComportInUse(const QString& command);
+void LogQueueFull(const QString& command);
 
 void ResetLog();
 

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -21,6 +23,7 @@ class QWidget;
 class TPGComPort;
 class TPlusSpinEdit;
 class TVersionInfoReader;
+class TMessageForm;
 class TerminalView;
 
 // Per-channel controls are reached through arrays indexed by channel number
@@ -164,9 +167,33 @@ public:
     QAction* WebSite1 = nullptr;
     QAction* About1 = nullptr;
 
+    TMessageForm* MessageForm = nullptr;
+
     // The channel number from the last character of a per-channel control's
     // name ("ChDelayAdj3" gives 3); 0 when it is no channel digit.
     static int ChannelOf(const QObject* Sender);
+
+    // ---- command queue and task tick (main_form_tasks.cpp)
+    // Queues one set line for the task tick; an empty line (no valid command)
+    // is never queued.
+    void QueuedCommandToPort(const QString& commandstr);
+    void ProcessTasks();
+    // Runs action now, or after the read-back or file operation in progress
+    // (menu commands must not start one inside another).
+    void RunWhenIdle(std::function<void()> action);
+    bool Busy() const { return busyDepth > 0; }
+
+    // ---- read-back (main_form_readback.cpp, main_form_channel_readback.cpp)
+    void Initialize();
+
+    // ---- resolution, ranges and enabling rules (main_form_rules.cpp)
+    void SetResolution();
+    void SetRanges();
+    void SystemModesEnable();
+    void ChModesEnable(int chnum);
+    void TriggerModesEnable();
+    static void EnabledAsParent(QWidget* container);
+    static bool CheckResolution(double value, double resolution);
 
 public Q_SLOTS:
     // start-up, shutdown, restart
@@ -263,4 +290,16 @@ private:
     // main_form_storage.cpp
     void SaveToBin(int bin);
     void RestoreFromBin(int bin);
+    // main_form_tasks.cpp: read-backs and file operations mark themselves busy
+    void beginBusy();
+    void endBusy();
+    int busyDepth = 0;
+    std::vector<std::function<void()>> deferred;
+    // main_form_readback.cpp, main_form_channel_readback.cpp
+    void showIdentity();
+    void setUpCapabilities();
+    void readPlusFeatures();
+    void readSystemSettings();
+    void readChannel(int n);
+    void setUpChannelTabs();
 };

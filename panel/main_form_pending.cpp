@@ -1,9 +1,6 @@
 // Handlers whose behaviour arrives with later work: they do nothing yet.
 #include "panel/main_form.h"
 
-void TMainForm::TaskTimerTimer(QObject*) {}
-void TMainForm::Up1Click(QObject*) {}
-void TMainForm::LaunchTimerTimer(QObject*) {}
 void TMainForm::SystemModeSelChange(QObject*) {}
 void TMainForm::PeriodAdjChange(QObject*) {}
 void TMainForm::SysBurstAdjChange(QObject*) {}
@@ -33,7 +30,9 @@ void TMainForm::StatusTimerTimer(QObject*) {}
 void TMainForm::SaveToFile1Click(QObject*) {}
 void TMainForm::RestoreSettingsFromFile1Click(QObject*) {}
 void TMainForm::SendBtnClick(QObject*) {}
-bool TMainForm::SendEditKeyPress(QObject*, int, Qt::KeyboardModifiers) { return false; }
+bool TMainForm::SendEditKeyPress(QObject*, int, Qt::KeyboardModifiers) {
+    return false;
+}
 void TMainForm::About1Click(QObject*) {}
 void TMainForm::CaptureScreenShot1Click(QObject*) {}
 void TMainForm::WebSite1Click(QObject*) {}
@@ -47,3 +46,5 @@ void TMainForm::PCountClearClick(QObject*) {}
 void TMainForm::SynchEnableClick(QObject*) {}
 void TMainForm::SynchUpdatebtnClick(QObject*) {}
 void TMainForm::CycleCountAdjChange(QObject*) {}
+void TMainForm::Initialize() {}
+void TMainForm::LaunchTimerTimer(QObject*) {}

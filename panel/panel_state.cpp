@@ -5,11 +5,19 @@ namespace pg5400 {
 bool DemoMode = false;
 bool Running = false;
 QStringList SettingsSnapshot;
+qint32 RecallRequested = 0;
+qint32 RecallBin = 0;
+bool TaskBusy = false;
+bool StatusBusy = false;
 
 void ResetPanelState() {
     DemoMode = false;
     Running = false;
     SettingsSnapshot.clear();
+    RecallRequested = 0;
+    RecallBin = 0;
+    TaskBusy = false;
+    StatusBusy = false;
 }
 
 } // namespace pg5400

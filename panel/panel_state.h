@@ -11,6 +11,13 @@ extern bool Running;
 // read-back and written as the settings file.
 extern QStringList SettingsSnapshot;
 
+// A storage bin recall is wanted (nonzero), and which bin (0 = defaults).
+extern qint32 RecallRequested;
+extern qint32 RecallBin;
+// The task tick and the status poll take turns on the port.
+extern bool TaskBusy;
+extern bool StatusBusy;
+
 void ResetPanelState();
 
 } // namespace pg5400

@@ -1,0 +1,102 @@
+// The command queue and the 5 ms task tick that empties it, runs requested
+// read-backs and bin recalls, and keeps menu commands from nesting.
+#include "comm/comm_log.h"
+#include "comm/command_set.h"
+#include "comm/exchange.h"
+#include "comm/terminal_sink.h"
+#include "panel/command_queue.h"
+#include "panel/main_form.h"
+#include "panel/panel_state.h"
+
+#include <QTimer>
+
+using namespace pg5400;
+
+void TMainForm::QueuedCommandToPort(const QString& commandstr) {
+    if (commandstr.isEmpty())
+        return;
+    switch (EnqueueCommand(commandstr)) {
+    case QueueResult::Suspended:
+        return;
+    case QueueResult::Full:
+        // Refused in plain sight rather than lost without a trace.
+        if (communication::TerminalSink* t = communication::Terminal())
+            t->AppendTerminalLine(QLatin1Char('(') + communication::TimeStamp() +
+                                      QStringLiteral(") Command queue full, not sent: ") +
+                                      commandstr,
+                                  QColor(Qt::red));
+        communication::LogQueueFull(commandstr);
+        return;
+    case QueueResult::Queued:
+        TaskTimer->start();
+        return;
+    }
+}
+
+void TMainForm::TaskTimerTimer(QObject*) {
+    ProcessTasks();
+}
+
+void TMainForm::ProcessTasks() {
+    TaskTimer->stop();
+    if (StatusBusy || TaskBusy || communication::ShutdownBegun) {
+        if (!communication::ShutdownBegun)
+            TaskTimer->start();
+        return;
+    }
+    TaskBusy = true;
+    if (RecallRequested != 0 || TaskList.RefreshRequested != 0) {
+        StatusTimer->stop();
+        beginBusy();
+        if (RecallRequested != 0)
+            communication::SendCommand(communication::cmd::recallBin(RecallBin));
+        Initialize();
+        RecallRequested = 0;
+        TaskList.RefreshRequested = 0;
+        endBusy();
+        if (communication::ShutdownBegun)
+            return;
+        StatusTimer->start();
+    }
+    if (CommandsPending) {
+        // Lines queued while this batch waits for replies stay queued, in
+        // order, for a later tick.
+        for (const QString& command : TakeQueuedCommands()) {
+            if (communication::ShutdownBegun)
+                return;
+            communication::SendCommand(command);
+        }
+        CommandsPending = TaskList.Count() > 0;
+    }
+    TaskBusy = false;
+    if (!communication::ShutdownBegun)
+        TaskTimer->start();
+}
+
+void TMainForm::Up1Click(QObject*) {
+    RunWhenIdle([] { TaskList.RefreshRequested = -1; });
+    TaskTimer->start();
+}
+
+void TMainForm::RunWhenIdle(std::function<void()> action) {
+    if (busyDepth > 0)
+        deferred.push_back(std::move(action));
+    else
+        action();
+}
+
+void TMainForm::beginBusy() {
+    ++busyDepth;
+}
+
+void TMainForm::endBusy() {
+    if (--busyDepth > 0 || deferred.empty())
+        return;
+    // Run what waited once the current handler has unwound, in arrival order.
+    QTimer::singleShot(0, this, [this] {
+        std::vector<std::function<void()>> waiting;
+        waiting.swap(deferred);
+        for (auto& action : waiting)
+            RunWhenIdle(std::move(action));
+    });
+}
