@@ -43,6 +43,11 @@ const QString kNoDeviceText = QStringLiteral("No device found. Try to reconnect?
 
 } // namespace
 
+std::function<bool(const QString&, const QStringList&)> TMainForm::StartDetached =
+    [](const QString& program, const QStringList& arguments) {
+        return QProcess::startDetached(program, arguments);
+    };
+
 void TMainForm::FillChannelArrays() {
     fillArray(this, ChEnablebox, "ChEnablebox");
     fillArray(this, ChDelayAdj, "ChDelayAdj");
@@ -190,7 +195,7 @@ void TMainForm::RestartApp() {
     for (const QString& arg : QCoreApplication::arguments().mid(1))
         if (arg.mid(1).startsWith(QStringLiteral("simulate"), Qt::CaseInsensitive))
             arguments << arg;
-    QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+    StartDetached(QCoreApplication::applicationFilePath(), arguments);
     hide();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
