@@ -299,6 +299,15 @@ private:
     void endBusy();
     int busyDepth = 0;
     std::vector<std::function<void()>> deferred;
+    // ---- editing: main_form_system_edit.cpp, main_form_channel_edit.cpp,
+    // main_form_plus_edit.cpp (private helpers go here)
+
+    // ---- run control and status: main_form_run_status.cpp; storage:
+    // main_form_storage.cpp, main_form_settings_file.cpp (private helpers go here)
+
+    // ---- terminal: main_form_terminal.cpp; about, capture, web:
+    // main_form_about.cpp (private helpers go here)
+
     // main_form_readback.cpp, main_form_channel_readback.cpp
     void showIdentity();
     void setUpCapabilities();
