@@ -1,6 +1,8 @@
 #include "panel/main_form.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -18,10 +20,39 @@ bool isSwitch(const QString& arg, const QString& name, QString* value = nullptr)
     return false;
 }
 
+const char* const kHelp =
+    "Usage: pg5400 [switches]\n"
+    "Control panel for the 5400 family of digital pulse and delay generators.\n"
+    "Without switches it scans COM1 to COM100 for an instrument.\n"
+    "\n"
+    "  -log                logs all instrument traffic to PG5400LogFile_<user>_<time>.txt\n"
+    "  -pick               choose the serial port by hand (as holding Space at start)\n"
+    "  -demo               demonstration mode without an instrument (as holding left Shift)\n"
+    "  -simulate[=MODEL]   serve a simulated instrument (default 5404+) on a pseudo-terminal\n"
+    "                      and use it; MODEL is 5402, 5404, 5402+, 5404+, 5452 or 5454\n"
+    "  --help              show this text\n"
+    "  --version           show the program version\n"
+    "\n"
+    "Switches may also start with \"/\", in any letter case. COM n is the n-th device of\n"
+    "PG5400_PORTS (comma-separated paths) when set, otherwise of /dev/ttyACM*, /dev/ttyUSB*,\n"
+    "/dev/rfcomm*, /dev/ttyS*.\n";
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before any window system is touched, so they work on a console.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("pg5400 %s\n", PG5400_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(PG5400_VERSION));
     QApplication::setApplicationName(QStringLiteral("PG5400"));
 
     TMainForm::StartOptions options;

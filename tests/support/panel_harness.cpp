@@ -88,7 +88,9 @@ bool PanelHarness::waitForLineCount(std::size_t count, std::chrono::milliseconds
     return false;
 }
 
-std::size_t PanelHarness::mark() const { return server_->transcript().received(); }
+std::size_t PanelHarness::mark() const {
+    return server_->transcript().received();
+}
 
 std::vector<std::string> PanelHarness::linesSince(std::size_t mark) const {
     const std::vector<std::string> all = server_->lines();
