@@ -46,10 +46,10 @@ private:
 };
 
 struct Panel {
+    QList<double> changes; // outlives the window: closing it may end a spin
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     TPlusSpinEdit* edit = new TPlusSpinEdit(window.get());
     QLineEdit* other = new QLineEdit(window.get());
-    QList<double> changes;
 
     Panel() {
         edit->setFont(testFont());
