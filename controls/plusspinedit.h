@@ -120,6 +120,7 @@ private:
     // Geometry, in client coordinates (inside the border).
     QRect clientRect() const;
     int textWidth(const QString& s) const;
+    int buttonWidth() const;
     void measureFont();
     void LayoutButtons();
     void UpdateDisplayFields();

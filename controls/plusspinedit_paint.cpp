@@ -81,7 +81,7 @@ void TPlusSpinEdit::applyAutoSize() {
         return;
     int h = fDigitHeight + fDigitHeight / 3;
     if (h % 2 == 0)
-        ++h; // odd, so the two buttons split it evenly around one pixel
+        ++h; // always odd
     int w = width();
     if (m.bounded()) {
         // Measured on the bound that needs more digit positions; the value
@@ -91,17 +91,25 @@ void TPlusSpinEdit::applyAutoSize() {
                                       TSpinValueModel::DigitExponent(base, m.MinValue())
                                   ? m.MaxValue()
                                   : m.MinValue();
-        w = textWidth(m.FormatText(widest)) + h;
+        // h is the usual room for the buttons; with a wide digit the buttons,
+        // the half-digit gap and the border need more, and the text must fit.
+        const QMargins b = contentsMargins();
+        const int room = buttonWidth() + fDigitWidth / 2 + b.left() + b.right();
+        w = textWidth(m.FormatText(widest)) + std::max(h, room);
     }
     resize(w, h);
     LayoutButtons();
+}
+
+int TPlusSpinEdit::buttonWidth() const {
+    return std::max(10, fDigitWidth + fDigitWidth / 2 + 8);
 }
 
 void TPlusSpinEdit::LayoutButtons() {
     const QRect c = clientRect();
     const int W = c.width();
     const int H = c.height();
-    const int bw = std::max(10, fDigitWidth + fDigitWidth / 2 + 8);
+    const int bw = buttonWidth();
     fUpButton->setGeometry(c.x() + W - bw, c.y(), bw, H / 2);
     fDownButton->setGeometry(c.x() + W - bw, c.y() + H / 2, bw, H - H / 2);
 

@@ -19,9 +19,16 @@ constexpr double LnTable[] = {
 
 constexpr QChar DecimalPoint = QChar(u'.');
 
-// Delphi-style Round: to the nearest integer, ties to even.
+// No digit position of a double lies beyond this exponent; the cap keeps
+// infinite bounds and runaway focus moves from overflowing the arithmetic.
+constexpr int MaxExponent = 400;
+
+// To the nearest integer, ties to even, within +-MaxExponent.
 int roundEven(double x) {
-    return static_cast<int>(std::nearbyint(x));
+    if (std::isnan(x))
+        return 0;
+    return static_cast<int>(
+        std::clamp(std::nearbyint(x), double(-MaxExponent), double(MaxExponent)));
 }
 
 bool parseDecimal(const QString& s, double* out) {
@@ -121,7 +128,7 @@ void TSpinValueModel::setIncrement(double x) {
 }
 
 void TSpinValueModel::SetIncExponent(int e) {
-    e = std::max(e, -fDecimals);
+    e = std::clamp(e, -fDecimals, MaxExponent);
     if (bounded())
         e = std::min(e, std::max(DigitExponent(fBase, fMaxValue), DigitExponent(fBase, fMinValue)));
     double p = 1.0;

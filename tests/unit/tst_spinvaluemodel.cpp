@@ -240,6 +240,11 @@ private slots:
         QCOMPARE(m.IntValue(), -2);
         m.setValue(4e9);
         QCOMPARE(m.IntValue(), INT_MAX); // saturates instead of overflowing
+
+        TSpinValueModel wide; // an infinite bound must not overflow the focus limit
+        wide.setMaxValue(qInf());
+        wide.SetIncExponent(1 << 30);
+        QVERIFY(wide.IncExponent() > 300 && wide.IncExponent() < 1000);
     }
 
     void placeholdersFollowTheFocus() {

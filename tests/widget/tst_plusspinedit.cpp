@@ -156,8 +156,14 @@ private slots:
         p.edit->setMaxValue(1000);
         p.edit->setMinValue(-1000);
         p.edit->setValue(3);
-        QCOMPARE(p.edit->width(), cells(p.edit->font(), QStringLiteral("-1,000.00")) + h);
+        // The text, plus h or more where the buttons and the half-digit gap need it.
+        const int room = std::max(h, p.up()->width() + fm.horizontalAdvance(QChar(u'0')) / 2);
+        QCOMPARE(p.edit->width(), cells(p.edit->font(), QStringLiteral("-1,000.00")) + room);
         QCOMPARE(p.edit->Value(), 3.0);
+        p.edit->setBorderStyle(TPlusSpinEdit::bsSingle);
+        p.edit->setValue(-1000);
+        p.edit->setDecimals(2);      // re-sizes
+        QVERIFY(p.charLeft(0) >= 1); // the widest value fits inside the border
     }
 
     void arrowKeysStepAndMoveTheFocus() {
