@@ -103,27 +103,6 @@ private slots:
         QCOMPARE(c.changes, 1);
     }
 
-    void trackSpinOffOwesOneChange() {
-        Counted c;
-        c.m.setTrackSpin(false);
-        c.m.beginSpin();
-        for (int i = 0; i < 10; ++i)
-            c.m.SpinUp();
-        QCOMPARE(c.changes, 0);
-        QVERIFY(c.m.modified());
-        QVERIFY(c.m.endSpin());
-        QCOMPARE(c.changes, 1);
-        QCOMPARE(c.m.Value(), 10.0);
-
-        c.m.setMaxValue(10);
-        c.m.setMinValue(-10);
-        c.m.beginSpin();
-        c.m.SpinUp(); // at the bound: no change
-        c.m.endSpin();
-        QCOMPARE(c.changes, 1);
-        QVERIFY(!c.m.endSpin()); // nothing in progress
-    }
-
     void incrementExponent_data() {
         QTest::addColumn<double>("increment");
         QTest::addColumn<int>("exponent");
@@ -331,31 +310,6 @@ private slots:
         QCOMPARE(c.m.Value(), 0.3); // the nearest double, not 3 * 0.1
     }
 
-    void typedNonDigitsAreIgnored() {
-        Counted c;
-        c.m.setValue(12.5);
-        const int changes = c.changes;
-        for (QChar ch : {u':', u'-', u'.', u'A', u' '})
-            QCOMPARE(c.m.typeDigit(ch), TSpinValueModel::DigitResult::Ignored);
-        c.m.setEditorEnabled(false);
-        QCOMPARE(c.m.typeDigit(u'7'), TSpinValueModel::DigitResult::Ignored);
-        QCOMPARE(c.m.Value(), 12.5);
-        QCOMPARE(c.changes, changes);
-    }
-
-    void digitLeftOfMinusIsRefused() {
-        Counted c;
-        c.m.setValue(-5);
-        c.m.SetIncExponent(2);
-        QCOMPARE(c.m.Text(), QStringLiteral("_-5.00"));
-        const int changes = c.changes;
-        QCOMPARE(c.m.typeDigit(u'7'), TSpinValueModel::DigitResult::Invalid);
-        QCOMPARE(c.m.Value(), -5.0);
-        QCOMPARE(c.m.Text(), QStringLiteral("_-5.00"));
-        QCOMPARE(c.m.IncExponent(), 2);
-        QCOMPARE(c.changes, changes);
-    }
-
     void focusBeyondTextAfterDecimalsLowered() {
         TSpinValueModel m;
         m.setDecimals(9);
@@ -403,27 +357,6 @@ private slots:
         m.SetIncExponent(exponent);
         m.RightZero();
         QCOMPARE(m.Value(), result);
-    }
-
-    void hitTestWithFixedWidths() {
-        // Every character 10 pixels wide, text starting at x = 100: "12.34".
-        TSpinValueModel m;
-        m.setValue(12.34);
-        const auto width = [](const QString& s) { return int(s.size()) * 10; };
-        auto at = [&](int x) { return m.exponentAt(x, 100, width); };
-        QCOMPARE(at(105), 1);  // "1"
-        QCOMPARE(at(115), 0);  // "2"
-        QCOMPARE(at(125), 0);  // the point
-        QCOMPARE(at(135), -1); // "3"
-        QCOMPARE(at(145), -2); // "4"
-        QCOMPARE(at(190), -2); // right of the text
-        QCOMPARE(at(50), 2);   // left of the text: one beyond the first digit
-
-        m.setDecimals(0);
-        m.setThousandSeparator(QChar(u','));
-        m.setValue(1234);     // "1,234"
-        QCOMPARE(at(115), 2); // on the separator: the digit right of it
-        QCOMPARE(at(105), 3);
     }
 };
 
