@@ -307,6 +307,10 @@ private:
 
     // ---- terminal: main_form_terminal.cpp; about, capture, web:
     // main_form_about.cpp (private helpers go here)
+    void sendTerminalText();
+    void queueTerminalLine(const QString& line);
+    // True when an entry was deleted (the key is then spent).
+    bool deleteSelectedHistoryEntry();
 
     // main_form_readback.cpp, main_form_channel_readback.cpp
     void showIdentity();

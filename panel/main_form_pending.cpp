@@ -29,13 +29,6 @@ void TMainForm::RunStopbtnClick(QObject*) {}
 void TMainForm::StatusTimerTimer(QObject*) {}
 void TMainForm::SaveToFile1Click(QObject*) {}
 void TMainForm::RestoreSettingsFromFile1Click(QObject*) {}
-void TMainForm::SendBtnClick(QObject*) {}
-bool TMainForm::SendEditKeyPress(QObject*, int, Qt::KeyboardModifiers) {
-    return false;
-}
-void TMainForm::About1Click(QObject*) {}
-void TMainForm::CaptureScreenShot1Click(QObject*) {}
-void TMainForm::WebSite1Click(QObject*) {}
 void TMainForm::ShotCountEnblClick(QObject*) {}
 void TMainForm::ShotCountSelChange(QObject*) {}
 void TMainForm::ClearShotCountClick(QObject*) {}

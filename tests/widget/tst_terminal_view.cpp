@@ -1,0 +1,97 @@
+// The terminal's traffic view on its own: lines in order with their colours,
+// nothing typed into it, the newest line in sight, and no line ever dropped.
+#include "comm/terminal_sink.h"
+#include "panel/terminal_view.h"
+
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+
+class TstTerminalView : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void linesKeepOrderAndColour();
+    void clearStartsAfresh();
+    void userCannotEditIt();
+    void newestLineStaysInSight();
+    void keepsEveryLineOfALongRun();
+};
+
+void TstTerminalView::linesKeepOrderAndColour() {
+    TerminalView view;
+    QCOMPARE(view.lineCount(), 0);
+    view.AppendTerminalLine(QStringLiteral("(10:00:00.000) *IDN?"), communication::kCommandColour);
+    view.AppendTerminalLine(QStringLiteral("(10:00:00.004) PG,5404+,1234,2.1.0,1.0.3"),
+                            communication::kReplyColour);
+    // An empty reply still takes a line of its own.
+    view.AppendTerminalLine(QString(), communication::kReplyColour);
+    view.AppendTerminalLine(QStringLiteral("(10:00:01.000) :PULS0:STAT ON"),
+                            communication::kCommandColour);
+    QCOMPARE(view.lineCount(), 4);
+    QCOMPARE(view.lineText(0), QStringLiteral("(10:00:00.000) *IDN?"));
+    QCOMPARE(view.lineText(1), QStringLiteral("(10:00:00.004) PG,5404+,1234,2.1.0,1.0.3"));
+    QCOMPARE(view.lineText(2), QString());
+    QCOMPARE(view.lineText(3), QStringLiteral("(10:00:01.000) :PULS0:STAT ON"));
+    QCOMPARE(view.lineColour(0), QColor(0, 0, 0));
+    QCOMPARE(view.lineColour(1), QColor(0, 128, 0));
+    QCOMPARE(view.lineColour(3), QColor(0, 0, 0));
+}
+
+void TstTerminalView::clearStartsAfresh() {
+    TerminalView view;
+    view.AppendTerminalLine(QStringLiteral("old"), communication::kCommandColour);
+    view.AppendTerminalLine(QStringLiteral("older"), communication::kReplyColour);
+    view.ClearTerminal();
+    QCOMPARE(view.lineCount(), 0);
+    view.AppendTerminalLine(QStringLiteral("new"), communication::kReplyColour);
+    QCOMPARE(view.lineCount(), 1);
+    QCOMPARE(view.lineText(0), QStringLiteral("new"));
+    QCOMPARE(view.lineColour(0), QColor(0, 128, 0));
+}
+
+void TstTerminalView::userCannotEditIt() {
+    TerminalView view;
+    view.show();
+    view.AppendTerminalLine(QStringLiteral("(10:00:00.000) *IDN?"), communication::kCommandColour);
+    view.setFocus();
+    QTest::keyClicks(&view, QStringLiteral("abc"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    QCOMPARE(view.lineCount(), 1);
+    QCOMPARE(view.lineText(0), QStringLiteral("(10:00:00.000) *IDN?"));
+}
+
+void TstTerminalView::newestLineStaysInSight() {
+    TerminalView view;
+    view.resize(390, 70);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    for (int i = 0; i < 200; ++i)
+        view.AppendTerminalLine(QStringLiteral("line %1").arg(i), communication::kCommandColour);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = view.verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(view.cursorForPosition(QPoint(5, view.viewport()->height() - 5)).block().text(),
+             QStringLiteral("line 199"));
+}
+
+void TstTerminalView::keepsEveryLineOfALongRun() {
+    TerminalView view;
+    view.resize(390, 70);
+    view.show();
+    const int lines = 100001;
+    for (int i = 0; i < lines; ++i)
+        view.AppendTerminalLine(QStringLiteral("(12:00:00.000) line %1").arg(i),
+                                i % 2 ? communication::kReplyColour
+                                      : communication::kCommandColour);
+    QCOMPARE(view.lineCount(), lines);
+    QCOMPARE(view.lineText(0), QStringLiteral("(12:00:00.000) line 0"));
+    QCOMPARE(view.lineText(54321), QStringLiteral("(12:00:00.000) line 54321"));
+    QCOMPARE(view.lineColour(54321), QColor(0, 128, 0));
+    QCOMPARE(view.lineText(lines - 1), QStringLiteral("(12:00:00.000) line 100000"));
+    QCOMPARE(view.lineColour(lines - 1), QColor(0, 0, 0));
+}
+
+QTEST_MAIN(TstTerminalView)
+#include "tst_terminal_view.moc"
