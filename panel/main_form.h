@@ -301,6 +301,16 @@ private:
     std::vector<std::function<void()>> deferred;
     // ---- editing: main_form_system_edit.cpp, main_form_channel_edit.cpp,
     // main_form_plus_edit.cpp (private helpers go here)
+    // The list entry the user has settled on: the selected entry while the
+    // list shows its text, -1 while typed text stands in the list. Typed text
+    // settles when the user leaves the list or presses Return: the name of an
+    // entry is taken as a pick (handler runs), anything else gives way to the
+    // selected entry again.
+    int ListChoice(QComboBox* list, void (TMainForm::*handler)(QObject*));
+    // Whole counts as the instrument takes them: nearest, a half to even.
+    static qint64 WholeCount(double value);
+    // Sync source: the refusal text for source s of channel n, empty when accepted.
+    static QString SyncRefusal(int n, int s);
 
     // ---- run control and status: main_form_run_status.cpp; storage:
     // main_form_storage.cpp, main_form_settings_file.cpp (private helpers go here)
