@@ -5,5 +5,3 @@ void TMainForm::RunStopbtnClick(QObject*) {}
 void TMainForm::StatusTimerTimer(QObject*) {}
 void TMainForm::SaveToFile1Click(QObject*) {}
 void TMainForm::RestoreSettingsFromFile1Click(QObject*) {}
-void TMainForm::Initialize() {}
-void TMainForm::LaunchTimerTimer(QObject*) {}
