@@ -1,7 +1,10 @@
 // Read-back time of a 5404+ against the simulated instrument paced at
 // 115200 baud with a 1 ms turnaround, against the floor the line itself sets:
 // the bytes on the wire at 10 bits each plus the 1 ms pause and the 1 ms
-// turnaround of every exchange. Also the CPU the panel's thread spends.
+// turnaround of every exchange. The simulator paces only what it sends (the
+// pseudo-terminal takes the panel's lines at once), so the floor counts the
+// reply bytes; the floor with both directions paced is printed beside it.
+// Also the CPU the panel's thread spends.
 #include "tests/support/panel_harness.h"
 
 #include <QApplication>
@@ -44,21 +47,24 @@ int main(int argc, char* argv[]) {
         h.form()->Initialize();
         const double seconds = double(wall.nsecsElapsed()) / 1e9;
         const double cpu = threadCpuSeconds() - cpu0;
-        double floor = 0;
+        double floor = 0, floorBoth = 0;
         std::size_t exchanges = 0;
         for (const auto& e : h.instrument().transcript().entries()) {
             if (e.number <= mark)
                 continue;
-            const double bytes = double(e.line.size() + 2 + e.reply.size() + 2);
-            floor += bytes * 10.0 / 115200.0 + 0.001 + 0.001;
+            const double sent = double(e.line.size() + 2);
+            const double replied = double(e.reply.size() + 2);
+            floor += replied * 10.0 / 115200.0 + 0.001 + 0.001;
+            floorBoth += (sent + replied) * 10.0 / 115200.0 + 0.001 + 0.001;
             ++exchanges;
         }
         ratios.push_back(seconds / floor);
         cpuShares.push_back(cpu / seconds);
         walls.push_back(seconds);
-        std::printf("run %d: %zu exchanges, %.1f ms, floor %.1f ms, ratio %.3f, cpu %.1f %%\n",
-                    run + 1, exchanges, seconds * 1e3, floor * 1e3, seconds / floor,
-                    100.0 * cpu / seconds);
+        std::printf("run %d: %zu exchanges, %.1f ms, floor %.1f ms (both ways %.1f ms), ratio "
+                    "%.3f, cpu %.1f %%\n",
+                    run + 1, exchanges, seconds * 1e3, floor * 1e3, floorBoth * 1e3,
+                    seconds / floor, 100.0 * cpu / seconds);
     }
     std::sort(ratios.begin(), ratios.end());
     std::sort(cpuShares.begin(), cpuShares.end());
