@@ -41,7 +41,10 @@ const char* const kHelp =
 
 int main(int argc, char* argv[]) {
     // Answered before any window system is touched, so they work on a console.
+    bool styleNamed = false;
     for (int i = 1; i < argc; ++i) {
+        styleNamed = styleNamed || std::strncmp(argv[i], "-style", 6) == 0 ||
+                     std::strncmp(argv[i], "--style", 7) == 0;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
             return 0;
@@ -53,6 +56,10 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(PG5400_VERSION));
+    // The panel's fixed layout is drawn for classic etched frames; a style the
+    // user names with -style still wins.
+    if (!styleNamed && qEnvironmentVariableIsEmpty("QT_STYLE_OVERRIDE"))
+        QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setApplicationName(QStringLiteral("PG5400"));
 
     TMainForm::StartOptions options;
