@@ -12,6 +12,19 @@
 
 using namespace pg5400;
 
+namespace {
+
+// Without an instrument no port is opened: the terminal shows what would have
+// been sent, so the user sees the edit take effect.
+void showDemoCommand(const QString& command) {
+    if (communication::TerminalSink* t = communication::Terminal())
+        t->AppendTerminalLine(QLatin1Char('(') + communication::TimeStamp() + QStringLiteral(") ") +
+                                  command + QStringLiteral("   [demo: not sent]"),
+                              QColor(Qt::gray));
+}
+
+} // namespace
+
 void TMainForm::QueuedCommandToPort(const QString& commandstr) {
     if (commandstr.isEmpty())
         return;
@@ -64,6 +77,10 @@ void TMainForm::ProcessTasks() {
         for (const QString& command : TakeQueuedCommands()) {
             if (communication::ShutdownBegun)
                 return;
+            if (DemoMode) {
+                showDemoCommand(command);
+                continue;
+            }
             communication::SendCommand(command);
         }
         CommandsPending = TaskList.Count() > 0;
