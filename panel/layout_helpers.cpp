@@ -73,6 +73,13 @@ QGroupBox* NewGroup(QWidget* parent, const QString& name, const QRect& bounds,
     return group;
 }
 
+QStringList ListEntries(const QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    return items;
+}
+
 QComboBox* NewCombo(QWidget* parent, const QString& name, const QRect& bounds,
                     const QStringList& items, int index) {
     auto* combo = new QComboBox(parent);

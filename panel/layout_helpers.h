@@ -68,6 +68,9 @@ QListWidget* NewCheckList(QWidget* parent, const QString& name, const QRect& bou
                           const QStringList& items, int columns);
 QAction* NewAction(QWidget* menu, const QString& name, const QString& caption);
 
+// The texts of a list's entries, first to last.
+QStringList ListEntries(const QComboBox* list);
+
 // Bindings by kind. Spin edits: OnChange. Check boxes: toggled, so a state set
 // in code fires the handler too. Combo boxes: only what the user does (a list
 // pick or typed text), so an index set in code fires nothing. Check lists:

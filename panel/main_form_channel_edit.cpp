@@ -4,6 +4,7 @@
 #include "comm/discovery.h"
 #include "controls/plusspinedit.h"
 #include "panel/check_list.h"
+#include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/settings_cache.h"
 
@@ -19,16 +20,9 @@ namespace cmd = communication::cmd;
 
 namespace {
 
-QStringList entries(const QComboBox* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->itemText(i);
-    return items;
-}
-
 // The sync list of channel n shows its cached source; fires nothing.
 void showSyncSource(QComboBox* list, int n) {
-    const int index = GetChannelIndex(entries(list), ChannelSettings[n].SyncChannel);
+    const int index = GetChannelIndex(ListEntries(list), ChannelSettings[n].SyncChannel);
     list->setCurrentIndex(index);
     list->setEditText(list->itemText(index));
 }

@@ -5,6 +5,7 @@
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
 #include "panel/check_list.h"
+#include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
 #include "panel/settings_cache.h"
@@ -20,13 +21,6 @@ using namespace communication;
 namespace c = communication::cmd;
 
 namespace {
-
-QStringList entries(const QComboBox* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->itemText(i);
-    return items;
-}
 
 // "T0" and the model's channels stay, less the channel's own entry.
 void trimSyncList(QComboBox* list, int n) {
@@ -94,7 +88,7 @@ void TMainForm::readChannel(int n) {
     if (const int source = GetChannelNumber(sync); source != NoChannel) {
         ch.SyncChannel = source;
         ChSyncSourceSel[n]->setCurrentIndex(
-            GetChannelIndex(entries(ChSyncSourceSel[n]), ch.SyncChannel));
+            GetChannelIndex(ListEntries(ChSyncSourceSel[n]), ch.SyncChannel));
     }
     snapshot(c::snapshotReply(C::SyncSource, n, sync));
 
