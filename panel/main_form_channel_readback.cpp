@@ -88,7 +88,7 @@ void TMainForm::readChannel(int n) {
     if (const int source = GetChannelNumber(sync); source != NoChannel) {
         ch.SyncChannel = source;
         ChSyncSourceSel[n]->setCurrentIndex(
-            GetChannelIndex(ListEntries(ChSyncSourceSel[n]), ch.SyncChannel));
+            GetChannelIndex(layout::ListEntries(ChSyncSourceSel[n]), ch.SyncChannel));
     }
     snapshot(c::snapshotReply(C::SyncSource, n, sync));
 
