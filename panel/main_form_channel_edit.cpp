@@ -22,7 +22,7 @@ namespace {
 
 // The sync list of channel n shows its cached source; fires nothing.
 void showSyncSource(QComboBox* list, int n) {
-    const int index = GetChannelIndex(ListEntries(list), ChannelSettings[n].SyncChannel);
+    const int index = GetChannelIndex(layout::ListEntries(list), ChannelSettings[n].SyncChannel);
     list->setCurrentIndex(index);
     list->setEditText(list->itemText(index));
 }
