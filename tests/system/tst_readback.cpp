@@ -195,6 +195,17 @@ private Q_SLOTS:
             QVERIFY(f->findChild<QGroupBox*>("ChMuxGrp" + virt)->isHidden());
         }
         QCOMPARE(f->ExtModeSel->count(), extended ? 4 : 3);
+
+        // Continuous mode and no external trigger: only the plain controls are live.
+        QVERIFY(!f->BurstCountGrp->isEnabled());
+        QVERIFY(!f->SysBurstAdj->Enabled());
+        QVERIFY(!f->DutyCycleGrp->isEnabled());
+        QVERIFY(!f->TrigThresholdAdj->Enabled());
+        QVERIFY(!f->ExtTrigEdgGrp->isEnabled());
+        QVERIFY(!f->ChBurstAdj[1]->Enabled());
+        QVERIFY(!f->ChDutyOnGrp[1]->isEnabled());
+        QVERIFY(f->PeriodAdj->Enabled());
+        QVERIFY(f->ChWaitCountAdj[1]->Enabled());
         QCOMPARE(f->ChGateModeSel[1]->count(), extended ? 5 : 3);
 
         // The snapshot: date, identity, then the settings in read-back order.
