@@ -34,6 +34,13 @@ bool isBlank(const QImage& image) {
     return true;
 }
 
+// Platforms whose screen is no picture of the desktop: nothing to read there.
+bool screenReadable() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+           !platform.startsWith(QLatin1String("wayland"));
+}
+
 // What the screens show inside frame (global coordinates), including windows
 // lying over ours; parts no screen shows stay black. Null when nothing could
 // be read.
@@ -91,7 +98,7 @@ void TMainForm::CaptureScreenShot1Click(QObject*) {
     // The menu that started this has just closed; paint the window again so
     // the screen no longer shows the menu over it.
     repaint();
-    QImage picture = screenPixels(frameGeometry());
+    QImage picture = screenReadable() ? screenPixels(frameGeometry()) : QImage();
     if (isBlank(picture))
         picture = grab().toImage();
     QString error;

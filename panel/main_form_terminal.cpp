@@ -28,6 +28,10 @@ bool TMainForm::SendEditKeyPress(QObject*, int Key, Qt::KeyboardModifiers Modifi
 void TMainForm::sendTerminalText() {
     const QString text = SendEdit->currentText();
     queueTerminalLine(text);
+    // History entries are picked from the list, never completed into what is
+    // being typed: "*IDN" must not become "*IDN?" because that was sent before.
+    if (SendEdit->completer())
+        SendEdit->setCompleter(nullptr);
     // The history keeps duplicates; the text stays in the field for another go.
     SendEdit->addItem(text);
     SendEdit->setEditText(text);
