@@ -11,7 +11,6 @@ class TstTerminalView : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void linesKeepOrderAndColour();
-    void clearStartsAfresh();
     void userCannotEditIt();
     void newestLineStaysInSight();
     void keepsEveryLineOfALongRun();
@@ -35,18 +34,6 @@ void TstTerminalView::linesKeepOrderAndColour() {
     QCOMPARE(view.lineColour(0), QColor(0, 0, 0));
     QCOMPARE(view.lineColour(1), QColor(0, 128, 0));
     QCOMPARE(view.lineColour(3), QColor(0, 0, 0));
-}
-
-void TstTerminalView::clearStartsAfresh() {
-    TerminalView view;
-    view.AppendTerminalLine(QStringLiteral("old"), communication::kCommandColour);
-    view.AppendTerminalLine(QStringLiteral("older"), communication::kReplyColour);
-    view.ClearTerminal();
-    QCOMPARE(view.lineCount(), 0);
-    view.AppendTerminalLine(QStringLiteral("new"), communication::kReplyColour);
-    QCOMPARE(view.lineCount(), 1);
-    QCOMPARE(view.lineText(0), QStringLiteral("new"));
-    QCOMPARE(view.lineColour(0), QColor(0, 128, 0));
 }
 
 void TstTerminalView::userCannotEditIt() {
