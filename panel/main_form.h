@@ -314,6 +314,20 @@ private:
 
     // ---- run control and status: main_form_run_status.cpp; storage:
     // main_form_storage.cpp, main_form_settings_file.cpp (private helpers go here)
+    void SystemStart();
+    void SystemStop();
+    void UpdateStatus();
+    void showRunIndicator(bool running);
+    // False when the instrument's port is gone and cannot be opened again.
+    bool portStillThere();
+    static QString errorText(qint32 code);
+    // Runs a file operation once no read-back, file operation or exchange is
+    // in progress, marked busy so menu commands wait for it.
+    void runFileOperation(std::function<void()> operation);
+    void saveSettingsToFile();
+    void playSettingsFile();
+    void playLines(const QStringList& lines);
+    void showMessage(const QString& text);
 
     // ---- terminal: main_form_terminal.cpp; about, capture, web:
     // main_form_about.cpp (private helpers go here)

@@ -1,5 +1,11 @@
 // Storage menu: the instrument's bins.
+#include "comm/command_set.h"
 #include "panel/main_form.h"
+#include "panel/panel_state.h"
+
+#include <QTimer>
+
+using namespace pg5400;
 
 void TMainForm::N11Click(QObject*) {
     SaveToBin(1);
@@ -41,5 +47,19 @@ void TMainForm::N62Click(QObject*) {
     RestoreFromBin(6);
 }
 
-void TMainForm::SaveToBin(int) {}
-void TMainForm::RestoreFromBin(int) {}
+// Both wait for a read-back or file operation in progress: the read-back
+// suspends commands, and a recall requested during one would be cleared
+// unseen when it ends.
+void TMainForm::SaveToBin(int bin) {
+    RunWhenIdle([this, bin] { QueuedCommandToPort(communication::cmd::saveToBin(bin)); });
+}
+
+void TMainForm::RestoreFromBin(int bin) {
+    RunWhenIdle([this, bin] {
+        // The task tick sends the recall and reads everything back; a later
+        // choice before that tick replaces this one.
+        RecallBin = bin;
+        RecallRequested = -1;
+        TaskTimer->start();
+    });
+}

@@ -56,6 +56,9 @@ public:
     TNotifyEvent OnTimeout() const { return FOnTimeout; }
     void SetOnTimeout(TNotifyEvent v) { FOnTimeout = std::move(v); }
     bool Opened() const { return FDevice.isOpen(); }
+    // True when the open device is gone (instrument unplugged, pseudo-terminal
+    // closed) or the port is closed; the port itself is left as it is.
+    bool DeviceGone() const { return FDevice.hungUp(); }
     int Port() const { return FPortNumber; }
     void SetPort(int v);
     bool ShowErrors() const { return FShowErrors; }

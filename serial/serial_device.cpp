@@ -182,4 +182,20 @@ bool SerialDevice::waitReadable(int timeoutMs, bool* hungUp) const {
     return r > 0 && (p.revents & POLLIN);
 }
 
+bool SerialDevice::hungUp() const {
+    if (fd_ < 0)
+        return true;
+    // With no events asked for, poll still reports hang-up and errors.
+    pollfd p{fd_, 0, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+    // A hung-up terminal refuses its ioctls with EIO.
+    termios t{};
+    return ::tcgetattr(fd_, &t) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV);
+}
+
 } // namespace serialport

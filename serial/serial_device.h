@@ -39,6 +39,9 @@ public:
     qint64 writeAll(const QByteArray& data);
     // Waits up to timeoutMs for input; false when the device hung up or failed.
     bool waitReadable(int timeoutMs, bool* hungUp = nullptr) const;
+    // True when the open device has hung up (unplugged, pseudo-terminal closed)
+    // or is closed. Looks at the descriptor only: no line is touched.
+    bool hungUp() const;
 
 private:
     int fd_ = -1;

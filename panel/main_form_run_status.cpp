@@ -1,0 +1,161 @@
+// Run control and the status poll: the run state, the counters of the plus
+// page and the instrument's error state, once a second.
+#include "comm/command_set.h"
+#include "comm/discovery.h"
+#include "comm/exchange.h"
+#include "panel/main_form.h"
+#include "panel/panel_state.h"
+#include "panel/settings_cache.h"
+#include "serial/pgcomport.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QMovie>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace pg5400;
+using namespace communication;
+namespace c = communication::cmd;
+
+namespace {
+
+// The run indicator rests on its last frame while stopped.
+constexpr int kRestingFrame = 5;
+constexpr int kPlusPage = 1;
+
+} // namespace
+
+void TMainForm::RunStopbtnClick(QObject*) {
+    if (Running)
+        SystemStop();
+    else
+        SystemStart();
+}
+
+void TMainForm::SystemStart() {
+    showRunIndicator(true);
+    RunStopbtn->setText(QStringLiteral("Stop"));
+    QueuedCommandToPort(c::setRunning(true));
+    Running = true;
+}
+
+void TMainForm::SystemStop() {
+    Running = false;
+    showRunIndicator(false);
+    RunStopbtn->setText(QStringLiteral("Run"));
+    QueuedCommandToPort(c::setRunning(false));
+    PulseMovie->jumpToFrame(kRestingFrame);
+}
+
+void TMainForm::showRunIndicator(bool running) {
+    if (running) {
+        if (PulseMovie->state() == QMovie::NotRunning)
+            PulseMovie->start();
+        else
+            PulseMovie->setPaused(false);
+        PulseAnimate->show();
+    } else {
+        PulseMovie->setPaused(true);
+        PulseAnimate->hide();
+    }
+}
+
+void TMainForm::StatusTimerTimer(QObject*) {
+    if (ComPort->InUse())
+        return;
+    if (DemoMode) {
+        StatusTimer->stop();
+        return;
+    }
+    if (TaskBusy)
+        return;
+    // The next tick comes one interval after this poll has ended.
+    StatusTimer->stop();
+    StatusBusy = true;
+    UpdateStatus();
+    StatusBusy = false;
+    if (!ShutdownBegun)
+        StatusTimer->start();
+}
+
+bool TMainForm::portStillThere() {
+    // The open descriptor tells whether the device is still there; closing and
+    // reopening would drop the modem lines and the lock for a moment.
+    if (ComPort->Opened() && !ComPort->DeviceGone())
+        return true;
+    // Closed, or the device hung up: one that came back under the same name
+    // is taken up again.
+    return ComPort->Open();
+}
+
+void TMainForm::UpdateStatus() {
+    if (!portStillThere()) {
+        const auto answer = QMessageBox::warning(
+            this, QStringLiteral("Warning"), QStringLiteral("Port no longer available, restart?"),
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes)
+            RestartApp();
+        else
+            ExitApp();
+        return;
+    }
+
+    const qint32 state = QueryInteger(c::header(c::SystemSetting::RunState));
+    // A time-out box inside a query may have ended the program.
+    if (ShutdownBegun)
+        return;
+    if (state != 0 && !Running) {
+        Running = true;
+        showRunIndicator(true);
+        RunStopbtn->setText(QStringLiteral("Stop"));
+        PulseMovie->jumpToFrame(kRestingFrame);
+    } else if (state == 0 && Running) {
+        Running = false;
+        showRunIndicator(false);
+        RunStopbtn->setText(QStringLiteral("Run"));
+        PulseMovie->jumpToFrame(kRestingFrame);
+    }
+
+    if ((PlusOption || HighResolution) && SystemPageControl->currentIndex() == kPlusPage) {
+        if (SystemSettings.ShotCounterEnabled == 1) {
+            const quint32 count = QueryInt64(c::header(c::SystemSetting::ShotCounterCount));
+            if (ShutdownBegun)
+                return;
+            ShotCountlbl->setText(QString::asprintf("Count: %10u", count));
+        }
+        if (SystemSettings.PeriodCounterEnabled == 1) {
+            const double period = QueryFloat(c::header(c::SystemSetting::PeriodCounterPeriod));
+            if (ShutdownBegun)
+                return;
+            PCountlbl->setText(QString::asprintf("P: %11.10f", period));
+        }
+    }
+
+    if (ErrorCode > 0) {
+        // Blinks, one poll shown and one hidden, until a read-back clears it.
+        ErrorLabel->setVisible(ErrorLabel->isHidden());
+    } else if (InstrumentIdentity.FirmwareMajor >= 2) {
+        ErrorCode = QueryInteger(c::errorStatusHeader());
+        if (ShutdownBegun || ErrorCode <= 0)
+            return;
+        ErrorLabel->setText(errorText(ErrorCode));
+        ErrorLabel->show();
+    }
+}
+
+QString TMainForm::errorText(qint32 code) {
+    switch (code) {
+    case c::OverCurrentError:
+        return QStringLiteral("Over Current Error");
+    case c::OverTemperatureError:
+        return QStringLiteral("Over Temperature Error");
+    case c::FanFailureError:
+        return QStringLiteral("Fan Failure");
+    default:
+        // A code without a text of its own still shows which error it is,
+        // rather than the text of an earlier one.
+        return QStringLiteral("Error Code ") + QString::number(code);
+    }
+}

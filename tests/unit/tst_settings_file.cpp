@@ -1,0 +1,158 @@
+// The settings file's text: decoding, line splitting, writing, and a save
+// that fails part-way.
+#include "panel/settings_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace pg5400;
+
+class TstSettingsFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitsAtEveryLineBreak_data();
+    void splitsAtEveryLineBreak();
+    void decodesByByteOrderMark();
+    void eightBitTextPassesUnchanged();
+    void writesCrLfWithoutMarkAndReadsBack();
+    void failedSaveKeepsTheOldFile_data();
+    void failedSaveKeepsTheOldFile();
+    void reportsFilesThatCannotBeOpened();
+};
+
+void TstSettingsFile::splitsAtEveryLineBreak_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << QString() << QStringList();
+    QTest::newRow("one break only") << QStringLiteral("\r\n") << QStringList{QString()};
+    QTest::newRow("final break adds nothing")
+        << QStringLiteral("a\r\nb\r\n") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+    QTest::newRow("no final break")
+        << QStringLiteral("a\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+    QTest::newRow("CR, LF and CR LF mixed")
+        << QStringLiteral("a\rb\nc\r\nd")
+        << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                       QStringLiteral("d")};
+    QTest::newRow("blank lines kept")
+        << QStringLiteral("a\r\n\r\n\rb\n\n")
+        << QStringList{QStringLiteral("a"), QString(), QString(), QStringLiteral("b"), QString()};
+    QTest::newRow("LF CR is two breaks")
+        << QStringLiteral("a\n\rb")
+        << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
+}
+
+void TstSettingsFile::splitsAtEveryLineBreak() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QCOMPARE(SplitSettingsLines(text), lines);
+}
+
+void TstSettingsFile::decodesByByteOrderMark() {
+    const QString text = QStringLiteral("// Caf\u00e9\r:PULS0:PER 0.001\r");
+    QByteArray utf16le("\xFF\xFE", 2);
+    QByteArray utf16be("\xFE\xFF", 2);
+    for (QChar c : text) {
+        const char low = char(c.unicode() & 0xFF), high = char(c.unicode() >> 8);
+        utf16le += low;
+        utf16le += high;
+        utf16be += high;
+        utf16be += low;
+    }
+    const QByteArray utf8 = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+
+    for (const QByteArray& data : {utf16le, utf16be, utf8}) {
+        QCOMPARE(DecodeSettingsText(data), text);
+        QCOMPARE(SplitSettingsLines(DecodeSettingsText(data)),
+                 (QStringList{QStringLiteral("// Caf\u00e9"), QStringLiteral(":PULS0:PER 0.001")}));
+    }
+}
+
+void TstSettingsFile::eightBitTextPassesUnchanged() {
+    // Valid UTF-8 without a mark is read as UTF-8...
+    QCOMPARE(DecodeSettingsText(QByteArray("// \xC2\xB5s")), QStringLiteral("// \u00b5s"));
+    // ...anything else byte for byte, so the wire gets the file's own bytes.
+    const QByteArray eightBit("// 5\xB5s\r\n:PULS1:DEL 1\xE9");
+    QCOMPARE(DecodeSettingsText(eightBit).toLatin1(), eightBit);
+}
+
+void TstSettingsFile::writesCrLfWithoutMarkAndReadsBack() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("s.txt"));
+    const QStringList lines{QStringLiteral("// 1/2/24,10:00:00"),
+                            QStringLiteral(":PULS0:PER 0.001"), QString(),
+                            QStringLiteral(":PULS0:MOD NORM")};
+    QString error;
+    QVERIFY(WriteSettingsFile(path, lines, error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray("// 1/2/24,10:00:00\r\n:PULS0:PER 0.001\r\n\r\n:PULS0:MOD NORM\r\n"));
+    file.close();
+
+    // Replacing an existing file.
+    QVERIFY(WriteSettingsFile(path, {QStringLiteral(":SYST:AUT 0")}, error));
+    QStringList read;
+    QVERIFY(ReadSettingsFile(path, read, error));
+    QCOMPARE(read, QStringList{QStringLiteral(":SYST:AUT 0")});
+}
+
+void TstSettingsFile::failedSaveKeepsTheOldFile_data() {
+    QTest::addColumn<int>("lineCount");
+    QTest::newRow("fails when the last bytes are written out") << 40;
+    QTest::newRow("fails while writing") << 2000;
+}
+
+void TstSettingsFile::failedSaveKeepsTheOldFile() {
+    QFETCH(int, lineCount);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("keep.txt"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old settings\r\n");
+    }
+    QStringList lines;
+    for (int i = 0; i < lineCount; ++i)
+        lines << QStringLiteral(":PULS1:DEL 0.000000%1").arg(i);
+
+    // A file size limit makes the write fail part-way, even for root.
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    QString error;
+    const bool written = WriteSettingsFile(path, lines, error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!written);
+    QVERIFY(error.contains(QStringLiteral("keep.txt")));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old settings\r\n"));
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
+}
+
+void TstSettingsFile::reportsFilesThatCannotBeOpened() {
+    QTemporaryDir dir;
+    QString error;
+    QStringList lines{QStringLiteral("stale")};
+    QVERIFY(!ReadSettingsFile(dir.filePath(QStringLiteral("missing.txt")), lines, error));
+    QVERIFY(lines.isEmpty());
+    QVERIFY(error.contains(QStringLiteral("missing.txt")));
+    error.clear();
+    QVERIFY(!WriteSettingsFile(dir.filePath(QStringLiteral("no/such/dir.txt")), lines, error));
+    QVERIFY(error.contains(QStringLiteral("dir.txt")));
+}
+
+QTEST_GUILESS_MAIN(TstSettingsFile)
+#include "tst_settings_file.moc"
