@@ -181,6 +181,9 @@ public:
     // Queues one set line for the task tick; an empty line (no valid command)
     // is never queued.
     void QueuedCommandToPort(const QString& commandstr);
+    // The terminal's path: queues the line even when it is empty (a bare
+    // CR LF the user asked for).
+    void QueueLine(const QString& commandstr);
     void ProcessTasks();
     // Runs action now, or after the read-back or file operation in progress
     // (menu commands must not start one inside another).
@@ -332,7 +335,6 @@ private:
     // ---- terminal: main_form_terminal.cpp; about, capture, web:
     // main_form_about.cpp (private helpers go here)
     void sendTerminalText();
-    void queueTerminalLine(const QString& line);
     // True when an entry was deleted (the key is then spent).
     bool deleteSelectedHistoryEntry();
 

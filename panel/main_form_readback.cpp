@@ -223,6 +223,14 @@ void TMainForm::Initialize() {
         MessageForm->raise();
     }
     QCoreApplication::processEvents();
+    // The window repaints once at the end instead of after every value: the
+    // replies are waited for with events flowing, and a repaint there would
+    // hold up the next query.
+    struct RepaintOnce {
+        QWidget* w;
+        ~RepaintOnce() { w->setUpdatesEnabled(true); }
+    } repaintOnce{this};
+    setUpdatesEnabled(false);
 
     showIdentity();
     SystemSettings.ShotCounterEnabled = 0;

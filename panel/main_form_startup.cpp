@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 #include <memory>
+#include <sys/prctl.h>
 
 using namespace pg5400;
 
@@ -94,6 +95,9 @@ void TMainForm::EnterDemoMode() {
 bool TMainForm::FormCreate(const StartOptions& options) {
     // Numbers everywhere use "." and ",", whatever the user's locale says.
     QLocale::setDefault(QLocale::c());
+    // Every exchange sleeps 1 ms and waits for its reply in 1 ms polls; the
+    // kernel's default 50 us of timer slack on each adds up over a read-back.
+    prctl(PR_SET_TIMERSLACK, 1000UL);
     FillChannelArrays();
 
     if (options.simulate && !startSimulator(options.simulateModel)) {

@@ -26,8 +26,11 @@ void showDemoCommand(const QString& command) {
 } // namespace
 
 void TMainForm::QueuedCommandToPort(const QString& commandstr) {
-    if (commandstr.isEmpty())
-        return;
+    if (!commandstr.isEmpty())
+        QueueLine(commandstr);
+}
+
+void TMainForm::QueueLine(const QString& commandstr) {
     switch (EnqueueCommand(commandstr)) {
     case QueueResult::Suspended:
         return;

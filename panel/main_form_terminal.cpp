@@ -1,15 +1,10 @@
 // The command terminal: whatever the user types goes to the instrument as
 // typed, through the same queue as every edit, and stays in the history.
-#include "comm/comm_log.h"
 #include "comm/exchange.h"
-#include "comm/terminal_sink.h"
-#include "panel/command_queue.h"
 #include "panel/main_form.h"
 
 #include <QComboBox>
 #include <QTimer>
-
-using namespace pg5400;
 
 void TMainForm::SendBtnClick(QObject*) {
     sendTerminalText();
@@ -27,7 +22,7 @@ bool TMainForm::SendEditKeyPress(QObject*, int Key, Qt::KeyboardModifiers Modifi
 
 void TMainForm::sendTerminalText() {
     const QString text = SendEdit->currentText();
-    queueTerminalLine(text);
+    QueueLine(text);
     // History entries are picked from the list, never completed into what is
     // being typed: "*IDN" must not become "*IDN?" because that was sent before.
     if (SendEdit->completer())
@@ -35,30 +30,6 @@ void TMainForm::sendTerminalText() {
     // The history keeps duplicates; the text stays in the field for another go.
     SendEdit->addItem(text);
     SendEdit->setEditText(text);
-}
-
-void TMainForm::queueTerminalLine(const QString& line) {
-    if (!line.isEmpty()) {
-        QueuedCommandToPort(line);
-        return;
-    }
-    // Sending nothing on purpose is a real request here (it goes out as CR LF
-    // alone and the instrument answers it); the queue's refusal of empty lines
-    // guards the editors, whose catalogue gives an empty line for bad input.
-    switch (EnqueueCommand(line)) {
-    case QueueResult::Queued:
-        TaskTimer->start();
-        return;
-    case QueueResult::Full:
-        if (communication::TerminalSink* t = communication::Terminal())
-            t->AppendTerminalLine(QLatin1Char('(') + communication::TimeStamp() +
-                                      QStringLiteral(") Command queue full, not sent: "),
-                                  QColor(Qt::red));
-        communication::LogQueueFull(line);
-        return;
-    case QueueResult::Suspended:
-        return;
-    }
 }
 
 bool TMainForm::deleteSelectedHistoryEntry() {
