@@ -152,64 +152,64 @@ QString named(const char* pattern, int n) {
 }
 
 SpinSpec spinFor(Row row, const ChannelVariant& v) {
-    SpinSpec spec = kRows[row].spin;
+    SpinSpec entry = kRows[row].spin;
     switch (row) {
     case Delay:
-        spec.decimals = v.delayDecimals;
+        entry.decimals = v.delayDecimals;
         break;
     case Width:
-        spec.value = v.widthValue;
+        entry.value = v.widthValue;
         break;
     case Burst:
-        spec.value = v.burstValue;
-        spec.separator = v.burstGrouped ? comma : QChar();
+        entry.value = v.burstValue;
+        entry.separator = v.burstGrouped ? comma : QChar();
         break;
     case Wait:
-        spec.maxValue = v.waitMax;
-        spec.value = v.waitValue;
+        entry.maxValue = v.waitMax;
+        entry.value = v.waitValue;
         break;
     default:
         break;
     }
-    return spec;
+    return entry;
 }
 
 // Creates one row's group (if any) and control; returns the control.
 QWidget* buildRow(QWidget* functions, Row row, int n, const ChannelVariant& v) {
-    const RowSpec& spec = kRows[row];
-    if (spec.kind == Kind::Check) {
-        auto* check = NewCheck(functions, named(spec.control, n), spec.bounds,
-                               QString::fromLatin1(spec.caption), spec.index != 0,
-                               QString::fromLatin1(spec.tooltip));
+    const RowSpec& entry = kRows[row];
+    if (entry.kind == Kind::Check) {
+        auto* check = NewCheck(functions, named(entry.control, n), entry.bounds,
+                               QString::fromLatin1(entry.caption), entry.index != 0,
+                               QString::fromLatin1(entry.tooltip));
         SetPanelFont(check, 16);
         return check;
     }
-    QString tooltip = spec.tooltip ? QString::fromLatin1(spec.tooltip) : QString();
+    QString tooltip = entry.tooltip ? QString::fromLatin1(entry.tooltip) : QString();
     if ((row == DutyOn || row == DutyOff) && !v.dutyTooltips)
         tooltip.clear();
-    const char* groupName = row == Mode ? v.modeGroup : spec.group;
-    QGroupBox* group = NewGroup(functions, named(groupName, n), spec.groupBounds,
-                                QString::fromLatin1(spec.caption), tooltip);
+    const char* groupName = row == Mode ? v.modeGroup : entry.group;
+    QGroupBox* group = NewGroup(functions, named(groupName, n), entry.groupBounds,
+                                QString::fromLatin1(entry.caption), tooltip);
     if (row == Burst && v.burstOpaque)
         SetOpaque(group);
 
-    const QString name = named(spec.control, n);
-    const QStringList items = QString::fromLatin1(spec.items).split(QLatin1Char('|'));
-    switch (spec.kind) {
+    const QString name = named(entry.control, n);
+    const QStringList items = QString::fromLatin1(entry.items).split(QLatin1Char('|'));
+    switch (entry.kind) {
     case Kind::Spin: {
-        QRect bounds = spec.bounds;
+        QRect bounds = entry.bounds;
         bounds.setHeight(v.entryHeight);
         return NewSpin(group, name, bounds, spinFor(row, v));
     }
     case Kind::Combo: {
         QComboBox* combo =
-            NewCombo(group, name, spec.bounds, items, row == Mode ? v.modeIndex : spec.index);
+            NewCombo(group, name, entry.bounds, items, row == Mode ? v.modeIndex : entry.index);
         if (combo->currentIndex() < 0)
             combo->setEditText(items.first());
         return combo;
     }
     case Kind::CheckList:
-        return NewCheckList(group, name, spec.bounds, items, spec.index);
+        return NewCheckList(group, name, entry.bounds, items, entry.index);
     case Kind::Check:
         break;
     }

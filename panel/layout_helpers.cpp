@@ -135,21 +135,21 @@ QLabel* NewPicture(QWidget* parent, const QString& name, const QRect& bounds) {
 }
 
 TPlusSpinEdit* NewSpin(QWidget* parent, const QString& name, const QRect& bounds,
-                       const SpinSpec& spec) {
+                       const SpinSpec& entry) {
     auto* edit = new TPlusSpinEdit(parent);
     edit->setObjectName(name);
     SetPanelFont(edit, 15);
     edit->setAutoSize(false);
-    edit->setBorderStyle(spec.border ? TPlusSpinEdit::bsSingle : TPlusSpinEdit::bsNone);
+    edit->setBorderStyle(entry.border ? TPlusSpinEdit::bsSingle : TPlusSpinEdit::bsNone);
     edit->setGeometry(bounds);
-    edit->setDecimals(spec.decimals);
-    edit->setIncrement(spec.increment);
-    edit->setMinValue(spec.minValue);
-    edit->setMaxValue(spec.maxValue);
-    edit->SetValue(spec.value);
-    edit->setThousandSeparator(spec.separator);
+    edit->setDecimals(entry.decimals);
+    edit->setIncrement(entry.increment);
+    edit->setMinValue(entry.minValue);
+    edit->setMaxValue(entry.maxValue);
+    edit->SetValue(entry.value);
+    edit->setThousandSeparator(entry.separator);
     // Last, as loading does: the size follows from all the other properties.
-    edit->setAutoSize(spec.autoSize);
+    edit->setAutoSize(entry.autoSize);
     return edit;
 }
 

@@ -62,7 +62,7 @@ QLabel* NewLabel(QWidget* parent, const QString& name, const QRect& bounds, cons
 QLabel* NewPicture(QWidget* parent, const QString& name, const QRect& bounds);
 // Stored properties are set without a handler bound yet, so loading fires none.
 TPlusSpinEdit* NewSpin(QWidget* parent, const QString& name, const QRect& bounds,
-                       const SpinSpec& spec);
+                       const SpinSpec& entry);
 // A check-list box: one check box per item, items laid out in columns.
 QListWidget* NewCheckList(QWidget* parent, const QString& name, const QRect& bounds,
                           const QStringList& items, int columns);

@@ -14,14 +14,14 @@ ReplyFault Faults::faultFor(std::size_t line) const {
 
 namespace {
 
-bool applyOne(const std::string& spec, Faults& faults, std::string& error) {
-    std::string name = spec;
+bool applyOne(const std::string& text, Faults& faults, std::string& error) {
+    std::string name = text;
     std::optional<std::uint64_t> line;
     std::optional<std::uint64_t> value;
     if (const auto at = name.find('@'); at != std::string::npos) {
         line = text::parseCount(name.substr(at + 1));
         if (!line || *line == 0) {
-            error = "bad line number in fault \"" + spec + "\"";
+            error = "bad line number in fault \"" + text + "\"";
             return false;
         }
         name.resize(at);
@@ -29,7 +29,7 @@ bool applyOne(const std::string& spec, Faults& faults, std::string& error) {
     if (const auto eq = name.find('='); eq != std::string::npos) {
         value = text::parseCount(name.substr(eq + 1));
         if (!value) {
-            error = "bad value in fault \"" + spec + "\"";
+            error = "bad value in fault \"" + text + "\"";
             return false;
         }
         name.resize(eq);
@@ -100,8 +100,8 @@ bool applyOne(const std::string& spec, Faults& faults, std::string& error) {
 
 } // namespace
 
-bool applyFaultSpec(const std::string& spec, Faults& faults, std::string& error) {
-    std::istringstream parts(spec);
+bool applyFaultSpec(const std::string& text, Faults& faults, std::string& error) {
+    std::istringstream parts(text);
     std::string part;
     bool any = false;
     while (std::getline(parts, part, ',')) {
@@ -112,7 +112,7 @@ bool applyFaultSpec(const std::string& spec, Faults& faults, std::string& error)
         any = true;
     }
     if (!any)
-        error = "empty fault spec";
+        error = "empty fault text";
     return any;
 }
 

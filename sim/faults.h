@@ -32,10 +32,10 @@ struct Faults {
 
 constexpr unsigned kDefaultBaud = 115200;
 
-// Applies one fault spec of the form NAME[=VALUE][@LINE], or several joined by
+// Applies one fault text of the form NAME[=VALUE][@LINE], or several joined by
 // ",". Names: delay=MS, turnaround=MS, silent, garbage, nocr, late[=MS] (each
 // of these four for every line or, with @LINE, for that line only), pace[=BAUD],
-// disconnect@LINE. Returns false with a message for a spec it does not know.
-bool applyFaultSpec(const std::string& spec, Faults& faults, std::string& error);
+// disconnect@LINE. Returns false with a message for a text it does not know.
+bool applyFaultSpec(const std::string& text, Faults& faults, std::string& error);
 
 } // namespace sim

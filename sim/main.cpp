@@ -60,7 +60,7 @@ sim::ServerOptions parseOptions(const QCoreApplication& app) {
          "B"},
         {"turnaround", "Milliseconds the instrument takes before each reply.", "MS"},
         {"fault",
-         "Inject a fault; repeatable, or several joined by \",\". SPEC is one of:\n"
+         "Inject a fault; repeatable, or several joined by \",\". FAULT is one of:\n"
          "  delay=MS         every reply waits MS more\n"
          "  silent[@N]       no reply (to line N only)\n"
          "  garbage[@N]      noise instead of the reply\n"
@@ -69,7 +69,7 @@ sim::ServerOptions parseOptions(const QCoreApplication& app) {
          "  pace[=BAUD]      pace bytes (default 115200)\n"
          "  disconnect@N     remove the device after answering line N\n"
          "Lines count from 1 since the start.",
-         "SPEC"},
+         "FAULT"},
         {"transcript", "Write every received line and reply with a time stamp to FILE.", "FILE"},
     });
     parser.process(app);
@@ -97,9 +97,9 @@ sim::ServerOptions parseOptions(const QCoreApplication& app) {
     if (parser.isSet("exponent"))
         o.instrument.numberForm = sim::NumberForm::Exponent;
 
-    for (const QString& spec : parser.values("fault")) {
+    for (const QString& text : parser.values("fault")) {
         std::string error;
-        if (!sim::applyFaultSpec(spec.toStdString(), o.faults, error))
+        if (!sim::applyFaultSpec(text.toStdString(), o.faults, error))
             fail(QString::fromStdString(error));
     }
     if (parser.isSet("baud")) {
