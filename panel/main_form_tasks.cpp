@@ -7,6 +7,7 @@
 #include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
+#include "serial/pgcomport.h"
 
 #include <QTimer>
 
@@ -55,7 +56,9 @@ void TMainForm::TaskTimerTimer(QObject*) {
 
 void TMainForm::ProcessTasks() {
     TaskTimer->stop();
-    if (StatusBusy || TaskBusy || communication::ShutdownBegun) {
+    // An exchange already waiting for its reply (a file playback, say) would
+    // make SendCommand refuse every queued line: leave them for a later tick.
+    if (StatusBusy || TaskBusy || communication::ShutdownBegun || ComPort->InUse()) {
         if (!communication::ShutdownBegun)
             TaskTimer->start();
         return;
@@ -94,8 +97,12 @@ void TMainForm::ProcessTasks() {
 }
 
 void TMainForm::Up1Click(QObject*) {
-    RunWhenIdle([] { TaskList.RefreshRequested = -1; });
-    TaskTimer->start();
+    // While a read-back runs its timer is off on purpose; the request and the
+    // tick that serves it both wait until it has ended.
+    RunWhenIdle([this] {
+        TaskList.RefreshRequested = -1;
+        TaskTimer->start();
+    });
 }
 
 void TMainForm::RunWhenIdle(std::function<void()> action) {

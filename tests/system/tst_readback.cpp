@@ -2,6 +2,7 @@
 // asked on the wire, what the window and the snapshot show afterwards, and
 // the refresh and recall paths of the task tick.
 #include "comm/discovery.h"
+#include "comm/exchange.h"
 #include "controls/plusspinedit.h"
 #include "panel/check_list.h"
 #include "panel/command_queue.h"
@@ -326,6 +327,22 @@ private Q_SLOTS:
         QTRY_COMPARE(int(h.linesSince(mark).size()), 2 * perRead);
         const QStringList wire = qlines(h.linesSince(mark));
         QCOMPARE(wire.mid(perRead), wire.mid(0, perRead)); // two whole read-backs, not nested
+    }
+
+    void tickWaitsForAnExchangeInProgress() {
+        PanelHarness h("5402");
+        QVERIFY(h.start());
+        sim::Faults slow;
+        slow.replyDelay = std::chrono::milliseconds(200);
+        h.instrument().setFaults(slow);
+        const std::size_t mark = h.mark();
+        // An edit queued while another exchange waits for its reply.
+        QTimer::singleShot(50, h.form(),
+                           [&] { h.form()->QueuedCommandToPort(QStringLiteral(":PULS0:BCO 7")); });
+        QCOMPARE(communication::QueryText(QStringLiteral(":PULS0:PER")),
+                 QStringLiteral("0.001000000000"));
+        QVERIFY(h.waitIdle());
+        QCOMPARE(qlines(h.linesSince(mark)), (QStringList{":PULS0:PER?", ":PULS0:BCO 7"}));
     }
 
     void demoModeAsksNothing() {
