@@ -447,7 +447,7 @@ private slots:
         QCOMPARE(form->BlueBanner->pixmap().size(), QSize(615, 72));
         QCOMPARE(form->GreenBanner->pixmap().size(), QSize(615, 72));
         QVERIFY(ReadJpeg(QByteArray()).isNull());
-        QVERIFY(ReadJpeg(QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 24)).isNull());
+        QVERIFY(ReadJpeg(QByteArrayLiteral("\xff\xd8\xff\xe0 not really a jpeg")).isNull());
     }
 
     void jpegRoundTripAndWriteFailure() {
