@@ -170,8 +170,7 @@ public:
     TMessageForm* MessageForm = nullptr;
 
     // How RestartApp starts the new instance (tests replace it).
-    static std::function<bool(const QString& program, const QStringList& arguments)>
-        StartDetached;
+    static std::function<bool(const QString& program, const QStringList& arguments)> StartDetached;
 
     // The channel number from the last character of a per-channel control's
     // name ("ChDelayAdj3" gives 3); 0 when it is no channel digit.
