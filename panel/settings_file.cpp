@@ -8,12 +8,29 @@
 
 namespace pg5400 {
 
+namespace {
+
+// A broken UTF-16 file can leave half of a surrogate pair, which no encoding
+// can write back; it becomes the replacement character like any other error.
+QString withoutLoneSurrogates(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+} // namespace
+
 QString DecodeSettingsText(const QByteArray& data) {
     if (const std::optional<QStringConverter::Encoding> bom =
             QStringConverter::encodingForData(data)) {
         // The decoder drops the mark itself.
         QStringDecoder decoder(*bom);
-        return decoder(data);
+        return withoutLoneSurrogates(decoder(data));
     }
     QStringDecoder utf8(QStringConverter::Utf8);
     const QString text = utf8(data);

@@ -18,6 +18,7 @@ private Q_SLOTS:
     void splitsAtEveryLineBreak();
     void decodesByByteOrderMark();
     void eightBitTextPassesUnchanged();
+    void brokenUtf16SurvivesASave();
     void writesCrLfWithoutMarkAndReadsBack();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
@@ -77,6 +78,18 @@ void TstSettingsFile::eightBitTextPassesUnchanged() {
     // ...anything else byte for byte, so the wire gets the file's own bytes.
     const QByteArray eightBit("// 5\xB5s\r\n:PULS1:DEL 1\xE9");
     QCOMPARE(DecodeSettingsText(eightBit).toLatin1(), eightBit);
+}
+
+void TstSettingsFile::brokenUtf16SurvivesASave() {
+    // UTF-16 LE with half a surrogate pair in the middle of a line.
+    const QByteArray bytes("\xff\xfe"
+                           "A\x00"
+                           "\x00\xd8"
+                           "B\x00",
+                           8);
+    const QStringList lines = SplitSettingsLines(DecodeSettingsText(bytes));
+    QCOMPARE(lines, QStringList{QStringLiteral("A\uFFFDB")});
+    QCOMPARE(SplitSettingsLines(DecodeSettingsText(EncodeSettingsFile(lines))), lines);
 }
 
 void TstSettingsFile::writesCrLfWithoutMarkAndReadsBack() {
