@@ -355,12 +355,13 @@ double TSpinValueModel::ParseText(const QString& s, int base, bool* ok) {
             scale /= base;
         }
     }
-    *ok = true;
     // In decimal, the nearest double to what was typed (0.3, not 3 * 0.1).
     double exact = 0;
     if (base == 10 && parseDecimal(s, &exact))
-        return exact;
-    return acc;
+        acc = exact;
+    // Digits beyond the range of a double are no number the control can hold.
+    *ok = std::isfinite(acc);
+    return *ok ? acc : 0;
 }
 
 TSpinValueModel::DigitResult TSpinValueModel::typeDigit(QChar c) {
