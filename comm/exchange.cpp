@@ -23,12 +23,6 @@ bool portUsable() {
     return ComPort && !ShutdownBegun;
 }
 
-void echo(const QString& text, const QColor& colour) {
-    if (terminal)
-        terminal->AppendTerminalLine(
-            QLatin1Char('(') + TimeStamp() + QStringLiteral(") ") + TrimRight(text), colour);
-}
-
 void writeLine(const QString& line) {
     ComPort->Write(line.toLatin1() + "\r\n");
 }
@@ -61,6 +55,12 @@ void SetTerminal(TerminalSink* sink) {
 }
 TerminalSink* Terminal() {
     return terminal;
+}
+
+void EchoToTerminal(const QString& text, const QColor& colour) {
+    if (terminal)
+        terminal->AppendTerminalLine(
+            QLatin1Char('(') + TimeStamp() + QStringLiteral(") ") + TrimRight(text), colour);
 }
 
 QString TimeStamp() {
@@ -123,7 +123,7 @@ void SendCommand(const QString& command, QString& reply) {
     ComPort->Flush();
     LastCommand = command;
     writeLine(LastCommand);
-    echo(LastCommand, kCommandColour);
+    EchoToTerminal(LastCommand, kCommandColour);
     LogSent(LastCommand);
     reply = ReplyToTerminal();
 }
@@ -135,7 +135,7 @@ void SendCommand(const QString& command) {
 
 QString ReplyToTerminal() {
     const QString r = ReadReply();
-    echo(r, kReplyColour);
+    EchoToTerminal(r, kReplyColour);
     return r;
 }
 

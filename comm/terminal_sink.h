@@ -23,4 +23,8 @@ TerminalSink* Terminal();
 // Local time of day with milliseconds, the stamp of terminal and log lines.
 QString TimeStamp();
 
+// Appends "(" + time stamp + ") " + text, trailing blanks and controls
+// removed, to the installed terminal (if any).
+void EchoToTerminal(const QString& text, const QColor& colour);
+
 } // namespace communication

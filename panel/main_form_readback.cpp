@@ -237,7 +237,7 @@ void TMainForm::Initialize() {
     SystemSettings.PeriodCounterEnabled = 0;
     BlueBanner->show();
     GreenBanner->hide();
-    ChannelCount = ModelInfoFor(InstrumentIdentity.Model).channelCount;
+    ApplyModelTable();
     setUpCapabilities();
     SetResolution();
     SetRanges();

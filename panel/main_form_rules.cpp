@@ -1,6 +1,7 @@
 // The model's timing grid, limits and the enabling that follows the modes.
 #include "comm/command_set.h"
 #include "comm/discovery.h"
+#include "comm/model_table.h"
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
 #include "panel/resolution.h"
@@ -22,10 +23,8 @@ namespace {
 
 // The output channels of the high-resolution models place delays on a 5 ps grid.
 bool isFineDelayChannel(int n) {
-    if (!HighResolution)
-        return false;
-    const QString& model = InstrumentIdentity.Model;
-    return (model == QLatin1String("5454") && n <= 4) || (model == QLatin1String("5452") && n <= 2);
+    return HighResolution &&
+           n <= communication::ModelInfoFor(InstrumentIdentity.Model).outputChannels;
 }
 
 void enableAll(bool on, std::initializer_list<QWidget*> widgets) {

@@ -18,10 +18,8 @@ namespace {
 // Without an instrument no port is opened: the terminal shows what would have
 // been sent, so the user sees the edit take effect.
 void showDemoCommand(const QString& command) {
-    if (communication::TerminalSink* t = communication::Terminal())
-        t->AppendTerminalLine(QLatin1Char('(') + communication::TimeStamp() + QStringLiteral(") ") +
-                                  command + QStringLiteral("   [demo: not sent]"),
-                              QColor(Qt::gray));
+    communication::EchoToTerminal(command + QStringLiteral("   [demo: not sent]"),
+                                  QColor(Qt::gray));
 }
 
 } // namespace
@@ -37,11 +35,8 @@ void TMainForm::QueueLine(const QString& commandstr) {
         return;
     case QueueResult::Full:
         // Refused in plain sight rather than lost without a trace.
-        if (communication::TerminalSink* t = communication::Terminal())
-            t->AppendTerminalLine(QLatin1Char('(') + communication::TimeStamp() +
-                                      QStringLiteral(") Command queue full, not sent: ") +
-                                      commandstr,
-                                  QColor(Qt::red));
+        communication::EchoToTerminal(QStringLiteral("Command queue full, not sent: ") + commandstr,
+                                      QColor(Qt::red));
         communication::LogQueueFull(commandstr);
         return;
     case QueueResult::Queued:
