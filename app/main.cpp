@@ -77,12 +77,5 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    auto* form = new TMainForm;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    if (!form->FormCreate(options)) {
-        delete form;
-        return 0;
-    }
-    form->show();
-    return app.exec();
+    return TMainForm::RunProgram(options);
 }

@@ -1,5 +1,6 @@
 #include "comm/comm_log.h"
 
+#include "comm/exchange.h"
 #include "comm/terminal_sink.h"
 
 #include <QDateTime>
@@ -28,7 +29,8 @@ void setLogging(bool on) {
 void reportNotWritable() {
     LogFile.close();
     setLogging(false);
-    QMessageBox::critical(nullptr, QStringLiteral("Error"), kLogNotWritableMessage);
+    AfterExchange(
+        [] { QMessageBox::critical(nullptr, QStringLiteral("Error"), kLogNotWritableMessage); });
 }
 
 bool writeLine(const QString& line) {

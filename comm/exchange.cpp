@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QTime>
 #include <cmath>
+#include <vector>
 
 namespace communication {
 
@@ -18,13 +19,32 @@ bool ShutdownBegun = false;
 namespace {
 
 TerminalSink* terminal = nullptr;
+int exchangeDepth = 0;
+std::vector<std::function<void()>> pendingNotices;
+
+// Marks one exchange, from its write to the end of its reply wait; the
+// notices held back meanwhile are shown once the outermost one has ended.
+class ExchangeScope {
+public:
+    ExchangeScope() { ++exchangeDepth; }
+    ~ExchangeScope() {
+        if (--exchangeDepth > 0)
+            return;
+        std::vector<std::function<void()>> notices;
+        notices.swap(pendingNotices);
+        for (auto& notice : notices)
+            notice();
+    }
+    ExchangeScope(const ExchangeScope&) = delete;
+    ExchangeScope& operator=(const ExchangeScope&) = delete;
+};
 
 bool portUsable() {
     return ComPort && !ShutdownBegun;
 }
 
-void writeLine(const QString& line) {
-    ComPort->Write(line.toLatin1() + "\r\n");
+bool writeLine(const QString& line) {
+    return ComPort->Write(line.toLatin1() + "\r\n");
 }
 
 QString readTrimmed() {
@@ -74,13 +94,28 @@ QString TrimRight(const QString& text) {
     return text.left(end);
 }
 
+bool ExchangeInProgress() {
+    return exchangeDepth > 0 || (ComPort && ComPort->InUse());
+}
+
+void AfterExchange(std::function<void()> notice) {
+    if (exchangeDepth > 0)
+        pendingNotices.push_back(std::move(notice));
+    else
+        notice();
+}
+
 QString QueryText(const QString& command) {
     QThread::msleep(1);
-    if (!portUsable() || ComPort->InUse())
+    if (!portUsable() || ExchangeInProgress())
         return {};
+    ExchangeScope exchange;
     ComPort->Flush();
     LastCommand = command + QLatin1Char('?');
-    writeLine(LastCommand);
+    // A line that could not be written has no reply to wait for; the port
+    // has already said why, once.
+    if (!writeLine(LastCommand))
+        return {};
     LogSent(LastCommand);
     const QString reply = readTrimmed();
     LogReceived(reply);
@@ -116,13 +151,15 @@ void SendCommand(const QString& command, QString& reply) {
     QThread::msleep(1);
     if (!portUsable())
         return;
-    if (ComPort->InUse()) {
+    if (ExchangeInProgress()) {
         LogComportInUse(command);
         return;
     }
+    ExchangeScope exchange;
     ComPort->Flush();
     LastCommand = command;
-    writeLine(LastCommand);
+    if (!writeLine(LastCommand))
+        return;
     EchoToTerminal(LastCommand, kCommandColour);
     LogSent(LastCommand);
     reply = ReplyToTerminal();
@@ -151,6 +188,8 @@ void ResetExchange() {
     CommandsSuspended = false;
     ShutdownBegun = false;
     terminal = nullptr;
+    exchangeDepth = 0;
+    pendingNotices.clear();
 }
 
 } // namespace communication

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class TPGComPort;
 
@@ -16,6 +17,16 @@ extern QString LastCommand;
 extern bool CommandsSuspended;
 // Set once the program ends or restarts: every primitive refuses from then on.
 extern bool ShutdownBegun;
+
+// True from the moment a primitive writes its line until it has read the reply
+// (or given up): the port belongs to that exchange, and nothing else may start
+// one. Timers still run inside the reply wait, so every timer that talks to
+// the instrument asks this first.
+bool ExchangeInProgress();
+// Runs `notice` at once, or, inside an exchange, as soon as its reply has been
+// read: a modal box between a line and its reply would run a nested event
+// loop in which the reply could be taken by someone else.
+void AfterExchange(std::function<void()> notice);
 
 QString QueryText(const QString& command);
 qint32 QueryInteger(const QString& command);

@@ -89,6 +89,9 @@ public:
     // of the fill, as painted).
     QRect FocusRect() const;
     bool Spinning() const { return m.spinning(); }
+    // Ends a spin in progress (a held button or arrow key) as its release
+    // would: the repeat stops and a change still owed fires now.
+    void EndSpin();
 
     void RightZero() { m.RightZero(); }
 

@@ -69,6 +69,11 @@ void TPlusSpinEdit::typeCharacter(QChar c) {
                               QStringLiteral("Not a valid number"));
 }
 
+void TPlusSpinEdit::EndSpin() {
+    fTimer->stop();
+    endSpin();
+}
+
 void TPlusSpinEdit::endSpin() {
     if (m.endSpin()) // fires the owed OnChange when TrackSpin is off
         update();

@@ -1,10 +1,15 @@
 #include "panel/main_form.h"
 
+#include "comm/comm_log.h"
 #include "comm/exchange.h"
+#include "panel/input_gate.h"
 #include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QTimer>
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -36,6 +41,28 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     FillChannelArrays();
     if (ResponseList)
         communication::SetTerminal(ResponseList);
+
+    // Inside a reply wait timers and painting go on, but the user's keys,
+    // clicks and the close box wait until the reply is in; during a read-back
+    // or another long operation the gate holds the window instead.
+    inputGate = new InputGate(this);
+    ComPort->SetEventPump([this] {
+        if (inputGate->holding()) {
+            QCoreApplication::processEvents();
+            return;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The glib dispatcher looks at the window system's queue only after a
+        // wake-up; the input held back here would otherwise wait for the next
+        // one (a mouse move), the close box included.
+        if (auto* dispatcher = QAbstractEventDispatcher::instance())
+            dispatcher->wakeUp();
+    });
+    // Logging can switch itself off (a failed write): the menu follows.
+    communication::SetLoggingStateListener([this](bool enabled) {
+        if (EnableLoggingMenu)
+            EnableLoggingMenu->setChecked(enabled);
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -44,6 +71,7 @@ TMainForm::~TMainForm() {
         communication::ComPort = nullptr;
     if (ResponseList && communication::Terminal() == ResponseList)
         communication::SetTerminal(nullptr);
+    communication::SetLoggingStateListener(nullptr);
 }
 
 int TMainForm::ChannelOf(const QObject* Sender) {
@@ -57,6 +85,8 @@ int TMainForm::ChannelOf(const QObject* Sender) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    FormClose();
+    // The close box may come while an exchange is on the stack: it takes the
+    // same path as File > Exit, and the window outlives the event loop.
+    ExitApp();
     event->accept();
 }

@@ -25,6 +25,7 @@ class TPlusSpinEdit;
 class TVersionInfoReader;
 class TMessageForm;
 class TerminalView;
+class InputGate;
 
 // Per-channel controls are reached through arrays indexed by channel number
 // 1..8 (index 0 stays empty), filled at start-up by component name.
@@ -52,6 +53,9 @@ public:
     // Runs the start-up sequence; false when the program is to end without
     // showing the window (pick cancelled, no device and no retry).
     bool FormCreate(const StartOptions& options);
+    // The program's life: a window, its start-up and the event loop; the
+    // exit status.
+    static int RunProgram(const StartOptions& options);
 
     // ---- non-visual components
     TPGComPort* ComPort = nullptr;
@@ -179,15 +183,21 @@ public:
     // ---- command queue and task tick (main_form_tasks.cpp)
     // Queues one set line for the task tick; an empty line (no valid command)
     // is never queued.
-    void QueuedCommandToPort(const QString& commandstr);
+    // False when the line was refused (queue full, no valid command): the
+    // editor then shows the cached value again and keeps the cache as it is.
+    bool QueuedCommandToPort(const QString& commandstr);
     // The terminal's path: queues the line even when it is empty (a bare
-    // CR LF the user asked for).
-    void QueueLine(const QString& commandstr);
+    // CR LF the user asked for). False when the queue refused it.
+    bool QueueLine(const QString& commandstr);
     void ProcessTasks();
     // Runs action now, or after the read-back or file operation in progress
     // (menu commands must not start one inside another).
     void RunWhenIdle(std::function<void()> action);
     bool Busy() const { return busyDepth > 0; }
+    // True when nothing talks to the instrument: no exchange waits for its
+    // reply, no task batch, poll, read-back or file operation is under way.
+    // Everything a timer starts on the port waits for this.
+    bool PortFree() const;
 
     // ---- read-back (main_form_readback.cpp, main_form_channel_readback.cpp)
     void Initialize();
@@ -300,6 +310,12 @@ private:
     void beginBusy();
     void endBusy();
     int busyDepth = 0;
+    InputGate* inputGate = nullptr;
+    // Sends the lines queued so far, oldest first (demo mode: shows them).
+    void sendQueuedCommands();
+    // Sends everything queued before a read-back or recall, so the read-back
+    // shows what the instrument holds with the user's edits applied.
+    void drainQueue();
     std::vector<std::function<void()>> deferred;
     // ---- editing: main_form_system_edit.cpp, main_form_channel_edit.cpp,
     // main_form_plus_edit.cpp (private helpers go here)
@@ -311,6 +327,13 @@ private:
     int ListChoice(QComboBox* list, void (TMainForm::*handler)(QObject*));
     // Whole counts as the instrument takes them: nearest, a half to even.
     static qint64 WholeCount(double value);
+    // An editor's line for a new value: stored in the cache once queued;
+    // refused, the control shows the cached value again and nothing changes.
+    // (main_form_edit_commit.h)
+    template <typename T>
+    bool commitSpin(TPlusSpinEdit* edit, T& cached, T value, const QString& line);
+    bool commitCheck(QCheckBox* box, qint32& cached, const QString& line);
+    bool commitList(QComboBox* list, qint32& cached, int index, const QString& line);
     // Sync source: the refusal text for source s of channel n, empty when accepted.
     static QString SyncRefusal(int n, int s);
 

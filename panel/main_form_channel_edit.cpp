@@ -6,6 +6,7 @@
 #include "panel/check_list.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
+#include "panel/main_form_edit_commit.h"
 #include "panel/settings_cache.h"
 
 #include <QApplication>
@@ -33,8 +34,8 @@ void TMainForm::SetChEnableState(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].Enabled = ChEnablebox[n]->isChecked() ? 1 : 0;
-    QueuedCommandToPort(cmd::setChannelEnabled(n, ChannelSettings[n].Enabled == 1));
+    commitCheck(ChEnablebox[n], ChannelSettings[n].Enabled,
+                cmd::setChannelEnabled(n, ChEnablebox[n]->isChecked()));
 }
 
 void TMainForm::SetChannelDelay(QObject* Sender) {
@@ -48,8 +49,7 @@ void TMainForm::SetChannelDelay(QObject* Sender) {
         ChDelayAdj[n]->setValue(ChannelSettings[n].Delay);
         return;
     }
-    ChannelSettings[n].Delay = v;
-    QueuedCommandToPort(cmd::setChannelDelay(n, ChannelSettings[n].Delay));
+    commitSpin(ChDelayAdj[n], ChannelSettings[n].Delay, v, cmd::setChannelDelay(n, v));
 }
 
 void TMainForm::SetChannelWidth(QObject* Sender) {
@@ -61,16 +61,15 @@ void TMainForm::SetChannelWidth(QObject* Sender) {
         ChWidthAdj[n]->setValue(ChannelSettings[n].Width);
         return;
     }
-    ChannelSettings[n].Width = v;
-    QueuedCommandToPort(cmd::setChannelWidth(n, ChannelSettings[n].Width));
+    commitSpin(ChWidthAdj[n], ChannelSettings[n].Width, v, cmd::setChannelWidth(n, v));
 }
 
 void TMainForm::SetChAmplitude(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].Amplitude = ChAmplitudeAdj[n]->Value();
-    QueuedCommandToPort(cmd::setChannelAmplitude(n, ChannelSettings[n].Amplitude));
+    const double v = ChAmplitudeAdj[n]->Value();
+    commitSpin(ChAmplitudeAdj[n], ChannelSettings[n].Amplitude, v, cmd::setChannelAmplitude(n, v));
 }
 
 void TMainForm::SetChannelMode(QObject* Sender) {
@@ -78,44 +77,42 @@ void TMainForm::SetChannelMode(QObject* Sender) {
     if (n == 0)
         return;
     const int index = ListChoice(ChModeSel[n], &TMainForm::SetChannelMode);
-    const QString line = cmd::setChannelMode(n, index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    ChannelSettings[n].ModeIndex = index;
-    ChModesEnable(n);
+    if (commitList(ChModeSel[n], ChannelSettings[n].ModeIndex, index,
+                   cmd::setChannelMode(n, index)))
+        ChModesEnable(n);
 }
 
 void TMainForm::SetChannelBurst(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].BurstCount = qint32(WholeCount(ChBurstAdj[n]->Value()));
-    QueuedCommandToPort(cmd::setChannelBurstCount(n, ChannelSettings[n].BurstCount));
+    const auto v = qint32(WholeCount(ChBurstAdj[n]->Value()));
+    commitSpin(ChBurstAdj[n], ChannelSettings[n].BurstCount, v, cmd::setChannelBurstCount(n, v));
 }
 
 void TMainForm::SetChannelWaitCount(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].WaitCount = qint32(WholeCount(ChWaitCountAdj[n]->Value()));
-    QueuedCommandToPort(cmd::setChannelWaitCount(n, ChannelSettings[n].WaitCount));
+    const auto v = qint32(WholeCount(ChWaitCountAdj[n]->Value()));
+    commitSpin(ChWaitCountAdj[n], ChannelSettings[n].WaitCount, v, cmd::setChannelWaitCount(n, v));
 }
 
 void TMainForm::SetChannelDCOn(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].DutyOnCount = qint32(WholeCount(ChDutyOnAdj[n]->Value()));
-    QueuedCommandToPort(cmd::setChannelDutyOnCount(n, ChannelSettings[n].DutyOnCount));
+    const auto v = qint32(WholeCount(ChDutyOnAdj[n]->Value()));
+    commitSpin(ChDutyOnAdj[n], ChannelSettings[n].DutyOnCount, v, cmd::setChannelDutyOnCount(n, v));
 }
 
 void TMainForm::SetChannelDCOff(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    ChannelSettings[n].DutyOffCount = qint32(WholeCount(ChDutyOffAdj[n]->Value()));
-    QueuedCommandToPort(cmd::setChannelDutyOffCount(n, ChannelSettings[n].DutyOffCount));
+    const auto v = qint32(WholeCount(ChDutyOffAdj[n]->Value()));
+    commitSpin(ChDutyOffAdj[n], ChannelSettings[n].DutyOffCount, v,
+               cmd::setChannelDutyOffCount(n, v));
 }
 
 void TMainForm::SetChannelPolarity(QObject* Sender) {
@@ -123,11 +120,8 @@ void TMainForm::SetChannelPolarity(QObject* Sender) {
     if (n == 0)
         return;
     const int index = ListChoice(ChPolaritySel[n], &TMainForm::SetChannelPolarity);
-    const QString line = cmd::setChannelPolarity(n, index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    ChannelSettings[n].PolarityIndex = index;
+    commitList(ChPolaritySel[n], ChannelSettings[n].PolarityIndex, index,
+               cmd::setChannelPolarity(n, index));
 }
 
 void TMainForm::SetChannelGateMode(QObject* Sender) {
@@ -135,11 +129,8 @@ void TMainForm::SetChannelGateMode(QObject* Sender) {
     if (n == 0)
         return;
     const int index = ListChoice(ChGateModeSel[n], &TMainForm::SetChannelGateMode);
-    const QString line = cmd::setChannelGateMode(n, index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    ChannelSettings[n].GateModeIndex = index;
+    commitList(ChGateModeSel[n], ChannelSettings[n].GateModeIndex, index,
+               cmd::setChannelGateMode(n, index));
 }
 
 QString TMainForm::SyncRefusal(int n, int s) {
@@ -179,13 +170,17 @@ void TMainForm::SetChannelSyncSource(QObject* Sender) {
         return;
     const QString refusal = SyncRefusal(n, s);
     if (!refusal.isEmpty()) {
-        QMessageBox::warning(this, QApplication::applicationName(), refusal, QMessageBox::Ok);
+        // The list shows the present source before the box takes the focus:
+        // the focus loss settles the list's text, which must then name no
+        // new choice, or the refusal would come a second time.
         showSyncSource(list, n);
+        QMessageBox::warning(this, QApplication::applicationName(), refusal, QMessageBox::Ok);
         return;
     }
-    ChannelSettings[n].SyncChannel = s;
-    QueuedCommandToPort(cmd::setChannelSyncSource(n, s));
-    // A typed name ("CHB") turns into the source's entry ("Ch B").
+    if (QueuedCommandToPort(cmd::setChannelSyncSource(n, s)))
+        ChannelSettings[n].SyncChannel = s;
+    // A typed name ("CHB") turns into the source's entry ("Ch B"); a refused
+    // line leaves the present source.
     showSyncSource(list, n);
 }
 
@@ -199,8 +194,12 @@ void TMainForm::SetChannelMux(QObject* Sender) {
     for (int i = 0; i < marks; ++i)
         if (CheckListMark(ChMuxSel[n], i))
             mask |= 1 << i;
-    ChannelSettings[n].MuxMask = mask;
-    QueuedCommandToPort(cmd::setChannelMux(n, ChannelSettings[n].MuxMask));
+    if (QueuedCommandToPort(cmd::setChannelMux(n, mask))) {
+        ChannelSettings[n].MuxMask = mask;
+        return;
+    }
+    for (int i = 0; i < marks; ++i)
+        SetCheckListMark(ChMuxSel[n], i, (ChannelSettings[n].MuxMask >> i) & 1);
 }
 
 void TMainForm::SetChMuxGate(QObject* Sender) {
@@ -210,6 +209,6 @@ void TMainForm::SetChMuxGate(QObject* Sender) {
     const int index = ListChoice(ChMuxGateSel[n], &TMainForm::SetChMuxGate);
     if (!cmd::MuxGateModes.isValidIndex(index))
         return;
-    ChannelSettings[n].MuxGateIndex = index;
-    QueuedCommandToPort(cmd::setChannelMuxGate(n, ChannelSettings[n].MuxGateIndex));
+    commitList(ChMuxGateSel[n], ChannelSettings[n].MuxGateIndex, index,
+               cmd::setChannelMuxGate(n, index));
 }

@@ -2,8 +2,10 @@
 // spin edit's value becomes a count.
 #include "panel/main_form.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <cmath>
 
 namespace {
@@ -42,6 +44,29 @@ int TMainForm::ListChoice(QComboBox* list, void (TMainForm::*handler)(QObject*))
     }
     const int selected = list->currentIndex();
     return selected >= 0 && list->currentText() == list->itemText(selected) ? selected : -1;
+}
+
+bool TMainForm::commitCheck(QCheckBox* box, qint32& cached, const QString& line) {
+    const qint32 on = box->isChecked() ? 1 : 0;
+    if (QueuedCommandToPort(line)) {
+        cached = on;
+        return true;
+    }
+    const QSignalBlocker quiet(box);
+    box->setChecked(cached == 1);
+    return false;
+}
+
+bool TMainForm::commitList(QComboBox* list, qint32& cached, int index, const QString& line) {
+    if (line.isEmpty())
+        return false;
+    if (QueuedCommandToPort(line)) {
+        cached = index;
+        return true;
+    }
+    if (cached >= 0 && cached < list->count())
+        showEntry(list, cached);
+    return false;
 }
 
 qint64 TMainForm::WholeCount(double value) {

@@ -3,6 +3,7 @@
 #include "comm/command_set.h"
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
+#include "panel/main_form_edit_commit.h"
 #include "panel/settings_cache.h"
 
 #include <QCheckBox>
@@ -14,34 +15,37 @@ using namespace pg5400;
 namespace cmd = communication::cmd;
 
 void TMainForm::PeriodCounterEnClick(QObject*) {
-    const bool on = PeriodCounterEn->isChecked();
-    QueuedCommandToPort(cmd::setPeriodCounterEnabled(on));
-    SystemSettings.PeriodCounterEnabled = on ? 1 : 0;
+    commitCheck(PeriodCounterEn, SystemSettings.PeriodCounterEnabled,
+                cmd::setPeriodCounterEnabled(PeriodCounterEn->isChecked()));
 }
 
 void TMainForm::PCAutoEnClick(QObject*) {
-    const bool on = PCAutoEn->isChecked();
-    QueuedCommandToPort(cmd::setPeriodCounterAuto(on));
-    SystemSettings.PeriodCounterAuto = on ? 1 : 0;
+    commitCheck(PCAutoEn, SystemSettings.PeriodCounterAuto,
+                cmd::setPeriodCounterAuto(PCAutoEn->isChecked()));
 }
 
 void TMainForm::PCountadjChange(QObject*) {
-    SystemSettings.PeriodCounterCount = qint32(WholeCount(PCountadj->Value()));
-    QueuedCommandToPort(cmd::setPeriodCounterCount(SystemSettings.PeriodCounterCount));
+    const auto v = qint32(WholeCount(PCountadj->Value()));
+    commitSpin(PCountadj, SystemSettings.PeriodCounterCount, v, cmd::setPeriodCounterCount(v));
 }
 
 void TMainForm::PCountClearClick(QObject*) {
-    QueuedCommandToPort(cmd::clearPeriodCounter());
     // The next reading the poll shows is a fresh one.
-    PCountlbl->setText(QStringLiteral("P: ----"));
+    if (QueuedCommandToPort(cmd::clearPeriodCounter()))
+        PCountlbl->setText(QStringLiteral("P: ----"));
 }
 
 void TMainForm::SynchEnableClick(QObject*) {
-    // Enabling synchronous update switches the instrument's automatic update off.
+    // Enabling synchronous update switches the instrument's automatic update
+    // off: the check box shows the opposite of the cached auto update.
     const bool synchronous = SynchEnable->isChecked();
-    QueuedCommandToPort(cmd::setSyncAutoUpdate(!synchronous));
-    SynchUpdatebtn->setEnabled(synchronous);
-    SystemSettings.SyncAutoUpdate = synchronous ? 0 : 1;
+    if (QueuedCommandToPort(cmd::setSyncAutoUpdate(!synchronous))) {
+        SystemSettings.SyncAutoUpdate = synchronous ? 0 : 1;
+    } else {
+        const QSignalBlocker quiet(SynchEnable);
+        SynchEnable->setChecked(SystemSettings.SyncAutoUpdate == 0);
+    }
+    SynchUpdatebtn->setEnabled(SystemSettings.SyncAutoUpdate == 0);
 }
 
 void TMainForm::SynchUpdatebtnClick(QObject*) {
@@ -49,9 +53,8 @@ void TMainForm::SynchUpdatebtnClick(QObject*) {
 }
 
 void TMainForm::ShotCountEnblClick(QObject*) {
-    const bool on = ShotCountEnbl->isChecked();
-    QueuedCommandToPort(cmd::setShotCounterEnabled(on));
-    SystemSettings.ShotCounterEnabled = on ? 1 : 0;
+    commitCheck(ShotCountEnbl, SystemSettings.ShotCounterEnabled,
+                cmd::setShotCounterEnabled(ShotCountEnbl->isChecked()));
 }
 
 void TMainForm::ClearShotCountClick(QObject*) {
@@ -62,11 +65,11 @@ void TMainForm::ShotCountSelChange(QObject*) {
     const int index = ListChoice(ShotCountSel, &TMainForm::ShotCountSelChange);
     if (!cmd::ShotCounterSources.isValidIndex(index))
         return;
-    SystemSettings.ShotCounterSourceIndex = index;
-    QueuedCommandToPort(cmd::setShotCounterSource(SystemSettings.ShotCounterSourceIndex));
+    commitList(ShotCountSel, SystemSettings.ShotCounterSourceIndex, index,
+               cmd::setShotCounterSource(index));
 }
 
 void TMainForm::CycleCountAdjChange(QObject*) {
-    SystemSettings.CycleCount = qint32(WholeCount(CycleCountAdj->Value()));
-    QueuedCommandToPort(cmd::setCycleCount(SystemSettings.CycleCount));
+    const auto v = qint32(WholeCount(CycleCountAdj->Value()));
+    commitSpin(CycleCountAdj, SystemSettings.CycleCount, v, cmd::setCycleCount(v));
 }

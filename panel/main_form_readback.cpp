@@ -42,6 +42,8 @@ void selectKeyword(const c::KeywordTable& table, const QString& reply, qint32& f
     list->setCurrentIndex(index);
 }
 
+constexpr int kLaunchRetryMs = 10;
+
 bool loadingRequested() {
     return RecallRequested != 0 || TaskList.RefreshRequested != 0;
 }
@@ -50,6 +52,15 @@ bool loadingRequested() {
 
 void TMainForm::LaunchTimerTimer(QObject*) {
     LaunchTimer->stop();
+    if (ShutdownBegun)
+        return;
+    // An edit, a click on Run or a poll may be talking to the instrument
+    // (this timer can fire inside its reply wait): the first read-back starts
+    // once that has ended, never inside it.
+    if (!PortFree()) {
+        LaunchTimer->start(kLaunchRetryMs);
+        return;
+    }
     TaskList.RefreshRequested = -1;
     beginBusy();
     Initialize();
@@ -193,6 +204,11 @@ void TMainForm::readSystemSettings() {
 }
 
 void TMainForm::Initialize() {
+    // What the user changed before this read-back goes out first, so that
+    // the read-back shows it rather than undoing it on the screen only.
+    drainQueue();
+    if (ShutdownBegun)
+        return;
     SettingsSnapshot.clear();
     const QDateTime now = QDateTime::currentDateTime();
     SettingsSnapshot << QStringLiteral("// ") +
@@ -222,7 +238,8 @@ void TMainForm::Initialize() {
         MessageForm->show();
         MessageForm->raise();
     }
-    QCoreApplication::processEvents();
+    // Paints the message; user input waits (the window is held meanwhile).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // The window repaints once at the end instead of after every value: the
     // replies are waited for with events flowing, and a repaint there would
     // hold up the next query.

@@ -34,18 +34,21 @@ void TMainForm::RunStopbtnClick(QObject*) {
         SystemStart();
 }
 
+// A run line the queue refuses changes nothing on the screen.
 void TMainForm::SystemStart() {
+    if (!QueuedCommandToPort(c::setRunning(true)))
+        return;
     showRunIndicator(true);
     RunStopbtn->setText(QStringLiteral("Stop"));
-    QueuedCommandToPort(c::setRunning(true));
     Running = true;
 }
 
 void TMainForm::SystemStop() {
+    if (!QueuedCommandToPort(c::setRunning(false)))
+        return;
     Running = false;
     showRunIndicator(false);
     RunStopbtn->setText(QStringLiteral("Run"));
-    QueuedCommandToPort(c::setRunning(false));
     PulseMovie->jumpToFrame(kRestingFrame);
 }
 
@@ -63,7 +66,8 @@ void TMainForm::showRunIndicator(bool running) {
 }
 
 void TMainForm::StatusTimerTimer(QObject*) {
-    if (ComPort->InUse())
+    // Inside another exchange's reply wait: the next tick polls.
+    if (ExchangeInProgress())
         return;
     if (DemoMode) {
         StatusTimer->stop();

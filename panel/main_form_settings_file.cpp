@@ -33,7 +33,7 @@ void TMainForm::runFileOperation(std::function<void()> operation) {
         // Chosen from the menu while an exchange waits for its reply: the
         // operation's own exchanges would be refused, so it starts once that
         // exchange, task tick or poll has ended.
-        if (ComPort->InUse() || TaskBusy || StatusBusy) {
+        if (communication::ExchangeInProgress() || TaskBusy || StatusBusy) {
             QTimer::singleShot(kRetryMs, this, [this, operation = std::move(operation)]() mutable {
                 runFileOperation(std::move(operation));
             });

@@ -147,6 +147,16 @@ bool TMainForm::FormCreate(const StartOptions& options) {
     return true;
 }
 
+int TMainForm::RunProgram(const StartOptions& options) {
+    // Not deleted on close: the close box can come while an exchange waits for
+    // its reply deep in the stack; the window goes once the event loop is done.
+    TMainForm form;
+    if (!form.FormCreate(options))
+        return 0;
+    form.show();
+    return QApplication::exec();
+}
+
 void TMainForm::FormClose() {
     if (communication::LoggingEnabled)
         communication::CloseLog();
@@ -173,12 +183,15 @@ void TMainForm::R1Click(QObject*) {
 // middle of a read): everything still on the stack must unwind without a port.
 // So the port is closed at once, every primitive refuses from now on, and the
 // component itself goes with the window, from the event loop.
+// The window itself is deleted by its owner once the event loop has returned,
+// never from inside it.
 static void beginShutdown(TMainForm* form) {
     communication::ShutdownBegun = true;
     form->StatusTimer->stop();
     form->TaskTimer->stop();
     form->LaunchTimer->stop();
     form->ComPort->Close();
+    form->FormClose();
     SettingsSnapshot.clear();
 }
 

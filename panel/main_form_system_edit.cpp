@@ -4,6 +4,7 @@
 #include "comm/discovery.h"
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
+#include "panel/main_form_edit_commit.h"
 #include "panel/settings_cache.h"
 
 #include <QCheckBox>
@@ -20,69 +21,58 @@ void TMainForm::PeriodAdjChange(QObject*) {
         PeriodAdj->setValue(SystemSettings.Period);
         return;
     }
-    SystemSettings.Period = v;
-    QueuedCommandToPort(cmd::setPeriod(SystemSettings.Period));
+    commitSpin(PeriodAdj, SystemSettings.Period, v, cmd::setPeriod(v));
 }
 
 void TMainForm::SystemModeSelChange(QObject*) {
     const int index = ListChoice(SystemModeSel, &TMainForm::SystemModeSelChange);
-    const QString line = cmd::setSystemMode(index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    SystemSettings.ModeIndex = index;
-    SystemModesEnable();
+    if (commitList(SystemModeSel, SystemSettings.ModeIndex, index, cmd::setSystemMode(index)))
+        SystemModesEnable();
 }
 
 void TMainForm::SysBurstAdjChange(QObject*) {
-    SystemSettings.BurstCount = quint32(WholeCount(SysBurstAdj->Value()));
-    QueuedCommandToPort(cmd::setSystemBurstCount(SystemSettings.BurstCount));
+    const auto v = quint32(WholeCount(SysBurstAdj->Value()));
+    commitSpin(SysBurstAdj, SystemSettings.BurstCount, v, cmd::setSystemBurstCount(v));
 }
 
 void TMainForm::SysDutyOnAdjChange(QObject*) {
-    SystemSettings.DutyOnCount = quint32(WholeCount(SysDutyOnAdj->Value()));
-    QueuedCommandToPort(cmd::setSystemDutyOnCount(SystemSettings.DutyOnCount));
+    const auto v = quint32(WholeCount(SysDutyOnAdj->Value()));
+    commitSpin(SysDutyOnAdj, SystemSettings.DutyOnCount, v, cmd::setSystemDutyOnCount(v));
 }
 
 void TMainForm::SysDutyOffAdjChange(QObject*) {
-    SystemSettings.DutyOffCount = quint32(WholeCount(SysDutyOffAdj->Value()));
-    QueuedCommandToPort(cmd::setSystemDutyOffCount(SystemSettings.DutyOffCount));
+    const auto v = quint32(WholeCount(SysDutyOffAdj->Value()));
+    commitSpin(SysDutyOffAdj, SystemSettings.DutyOffCount, v, cmd::setSystemDutyOffCount(v));
 }
 
 void TMainForm::ExtModeSelChange(QObject*) {
     const int index = ListChoice(ExtModeSel, &TMainForm::ExtModeSelChange);
-    const QString line = cmd::setExternalMode(index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    SystemSettings.TriggerModeIndex = index;
-    TriggerModesEnable();
+    if (commitList(ExtModeSel, SystemSettings.TriggerModeIndex, index, cmd::setExternalMode(index)))
+        TriggerModesEnable();
 }
 
 void TMainForm::TriggerEdgeSelClick(QObject*) {
     const int index = ListChoice(TriggerEdgeSel, &TMainForm::TriggerEdgeSelClick);
-    const QString line = cmd::setTriggerEdge(index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    SystemSettings.TriggerEdgeIndex = index;
+    commitList(TriggerEdgeSel, SystemSettings.TriggerEdgeIndex, index, cmd::setTriggerEdge(index));
 }
 
 void TMainForm::GatePolaritySelChange(QObject*) {
     const int index = ListChoice(GatePolaritySel, &TMainForm::GatePolaritySelChange);
-    const QString line = cmd::setGatePolarity(index);
-    if (line.isEmpty())
-        return;
-    QueuedCommandToPort(line);
-    SystemSettings.GatePolarityIndex = index;
+    commitList(GatePolaritySel, SystemSettings.GatePolarityIndex, index,
+               cmd::setGatePolarity(index));
 }
 
 void TMainForm::TrigThresholdAdjChange(QObject*) {
-    SystemSettings.TriggerLevel = TrigThresholdAdj->Value();
-    QueuedCommandToPort(cmd::setTriggerLevel(SystemSettings.TriggerLevel));
+    const double v = TrigThresholdAdj->Value();
+    commitSpin(TrigThresholdAdj, SystemSettings.TriggerLevel, v, cmd::setTriggerLevel(v));
 }
 
 void TMainForm::AutoStartEnblClick(QObject*) {
-    // The cache keeps the auto start the instrument last reported.
-    QueuedCommandToPort(cmd::setAutoStart(AutoStartEnbl->isChecked()));
+    // The cache keeps the auto start the instrument last reported, so a
+    // refused click is undone from the box itself: it showed the other state.
+    const bool on = AutoStartEnbl->isChecked();
+    if (!QueuedCommandToPort(cmd::setAutoStart(on))) {
+        const QSignalBlocker quiet(AutoStartEnbl);
+        AutoStartEnbl->setChecked(!on);
+    }
 }

@@ -5,6 +5,7 @@
 #include "comm/exchange.h"
 #include "comm/terminal_sink.h"
 #include "panel/command_queue.h"
+#include "panel/input_gate.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
 #include "serial/pgcomport.h"
@@ -24,45 +25,76 @@ void showDemoCommand(const QString& command) {
 
 } // namespace
 
-void TMainForm::QueuedCommandToPort(const QString& commandstr) {
-    if (!commandstr.isEmpty())
-        QueueLine(commandstr);
+bool TMainForm::QueuedCommandToPort(const QString& commandstr) {
+    return !commandstr.isEmpty() && QueueLine(commandstr);
 }
 
-void TMainForm::QueueLine(const QString& commandstr) {
+bool TMainForm::QueueLine(const QString& commandstr) {
     switch (EnqueueCommand(commandstr)) {
     case QueueResult::Suspended:
-        return;
+        return true;
     case QueueResult::Full:
         // Refused in plain sight rather than lost without a trace.
         communication::EchoToTerminal(QStringLiteral("Command queue full, not sent: ") + commandstr,
                                       QColor(Qt::red));
         communication::LogQueueFull(commandstr);
-        return;
+        return false;
     case QueueResult::Queued:
         TaskTimer->start();
-        return;
+        return true;
     }
+    return false;
+}
+
+bool TMainForm::PortFree() const {
+    return !communication::ExchangeInProgress() && !StatusBusy && !TaskBusy && busyDepth == 0;
 }
 
 void TMainForm::TaskTimerTimer(QObject*) {
     ProcessTasks();
 }
 
+void TMainForm::sendQueuedCommands() {
+    // Lines queued while this batch waits for replies stay queued, in
+    // order, for a later batch.
+    for (const QString& command : TakeQueuedCommands()) {
+        if (communication::ShutdownBegun)
+            return;
+        if (DemoMode) {
+            showDemoCommand(command);
+            continue;
+        }
+        communication::SendCommand(command);
+    }
+    CommandsPending = TaskList.Count() > 0;
+}
+
+void TMainForm::drainQueue() {
+    while (CommandsPending && !communication::ShutdownBegun && !communication::CommandsSuspended)
+        sendQueuedCommands();
+}
+
 void TMainForm::ProcessTasks() {
     TaskTimer->stop();
-    // An exchange already waiting for its reply (a file playback, say) would
-    // make SendCommand refuse every queued line: leave them for a later tick.
-    if (StatusBusy || TaskBusy || communication::ShutdownBegun || ComPort->InUse()) {
-        if (!communication::ShutdownBegun)
-            TaskTimer->start();
+    if (communication::ShutdownBegun)
+        return;
+    // The tick runs inside other exchanges' reply waits too; it comes back
+    // once the port is free. A file playback (busy, between two of its lines)
+    // lets queued lines through but no read-back.
+    const bool loading = RecallRequested != 0 || TaskList.RefreshRequested != 0;
+    if (StatusBusy || TaskBusy || communication::ExchangeInProgress() ||
+        (loading && busyDepth > 0)) {
+        TaskTimer->start();
         return;
     }
     TaskBusy = true;
-    if (RecallRequested != 0 || TaskList.RefreshRequested != 0) {
+    if (loading) {
         StatusTimer->stop();
         beginBusy();
-        if (RecallRequested != 0)
+        // Edits made before the refresh or recall was asked for reach the
+        // instrument first; the read-back then shows what it holds.
+        drainQueue();
+        if (RecallRequested != 0 && !communication::ShutdownBegun)
             communication::SendCommand(communication::cmd::recallBin(RecallBin));
         Initialize();
         RecallRequested = 0;
@@ -72,20 +104,8 @@ void TMainForm::ProcessTasks() {
             return;
         StatusTimer->start();
     }
-    if (CommandsPending) {
-        // Lines queued while this batch waits for replies stay queued, in
-        // order, for a later tick.
-        for (const QString& command : TakeQueuedCommands()) {
-            if (communication::ShutdownBegun)
-                return;
-            if (DemoMode) {
-                showDemoCommand(command);
-                continue;
-            }
-            communication::SendCommand(command);
-        }
-        CommandsPending = TaskList.Count() > 0;
-    }
+    if (CommandsPending)
+        sendQueuedCommands();
     TaskBusy = false;
     if (!communication::ShutdownBegun)
         TaskTimer->start();
@@ -108,11 +128,15 @@ void TMainForm::RunWhenIdle(std::function<void()> action) {
 }
 
 void TMainForm::beginBusy() {
-    ++busyDepth;
+    if (busyDepth++ == 0)
+        inputGate->hold();
 }
 
 void TMainForm::endBusy() {
-    if (--busyDepth > 0 || deferred.empty())
+    if (--busyDepth > 0)
+        return;
+    inputGate->release();
+    if (deferred.empty())
         return;
     // Run what waited once the current handler has unwound, in arrival order.
     QTimer::singleShot(0, this, [this] {

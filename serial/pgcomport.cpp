@@ -107,7 +107,10 @@ void TPGComPort::Read(QByteArray& text) {
             if (clock.elapsed() > deadline)
                 FTimedOut = true;
             if (FAllowEvents) {
-                QCoreApplication::processEvents();
+                if (FEventPump)
+                    FEventPump();
+                else
+                    QCoreApplication::processEvents();
                 if (!self)
                     return;
                 if (!Opened()) // closed by a handler while we waited

@@ -53,6 +53,10 @@ public:
     bool InUse() const { return FPortInUse; }
     quint32 ResponseTime() const { return FResponseTime; }
     void SetResponseTime(quint32 v) { FResponseTime = v; }
+    // What a reply wait runs between its polls while AllowEvents is set; by
+    // default every pending event. The owner narrows it (user input is kept
+    // for later while a reply is awaited).
+    void SetEventPump(std::function<void()> pump) { FEventPump = std::move(pump); }
     TNotifyEvent OnTimeout() const { return FOnTimeout; }
     void SetOnTimeout(TNotifyEvent v) { FOnTimeout = std::move(v); }
     bool Opened() const { return FDevice.isOpen(); }
@@ -96,4 +100,5 @@ private:
     bool FTimedOut = false;
     QByteArray FVersion = "2.0.2";
     TNotifyEvent FOnTimeout;
+    std::function<void()> FEventPump;
 };

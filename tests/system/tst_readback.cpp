@@ -287,21 +287,6 @@ private Q_SLOTS:
         QCOMPARE(RecallRequested, 0);
     }
 
-    void refreshRunsBeforeQueuedCommands() {
-        PanelHarness h("5402");
-        QVERIFY(h.start());
-        const std::size_t mark = h.mark();
-        h.form()->Up1Click(h.form()->Up1);
-        h.form()->QueuedCommandToPort(QStringLiteral(":PULS0:PER 0.002000000"));
-        h.form()->QueuedCommandToPort(QStringLiteral(":PULS0:BCO 5"));
-        QVERIFY(h.waitIdle());
-        const QStringList wire = qlines(h.linesSince(mark));
-        const QStringList readBack = expectedReadBack(2, 2, false, true);
-        QCOMPARE(wire.mid(0, readBack.size()), readBack);
-        QCOMPARE(wire.mid(readBack.size()),
-                 (QStringList{":PULS0:PER 0.002000000", ":PULS0:BCO 5"}));
-    }
-
     void refreshDuringReadBackIsDeferred() {
         PanelHarness h("5402");
         QVERIFY(h.start());
