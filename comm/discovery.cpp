@@ -5,6 +5,7 @@
 #include "comm/model_table.h"
 #include "comm/terminal_sink.h"
 #include "serial/pgcomport.h"
+#include "serial/port_table.h"
 
 #include <QThread>
 
@@ -64,9 +65,15 @@ void ParseIDN() {
     ParseIDNReply(QueryText(cmd::identityHeader()));
 }
 
+void SwitchEchoOff() {
+    SendCommand(cmd::usbEchoOff());
+    SendCommand(cmd::bluetoothEchoOff());
+}
+
 bool ConnectInstrument() {
     if (!ComPort)
         return false;
+    serialport::ResolvePortTable();
     ComPort->SetBaud(115200);
     ComPort->SetEndOfResponse(QByteArray("\r"));
     ComPort->SetAllowEvents(false);
@@ -77,8 +84,7 @@ bool ConnectInstrument() {
         if (!ComPort->Open())
             continue;
         QThread::msleep(100);
-        SendCommand(cmd::usbEchoOff());
-        SendCommand(cmd::bluetoothEchoOff());
+        SwitchEchoOff();
         if (!QueryText(cmd::identityHeader()).isEmpty()) {
             ParseIDN();
             if (IsKnownModel(InstrumentIdentity.Model)) {

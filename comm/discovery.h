@@ -22,6 +22,9 @@ extern double SystemResolution;
 
 // Scans COM1..COM100; true with the port left open on the first known model.
 bool ConnectInstrument();
+// The two lines that switch the instrument's character echo off on both of
+// its interfaces; what they leave behind in the input is dropped.
+void SwitchEchoOff();
 // Asks *IDN? and fills InstrumentIdentity from the reply.
 void ParseIDN();
 // The parsing step alone, for a reply already read.

@@ -15,12 +15,23 @@ TPGComPort* ComPort = nullptr;
 QString LastCommand;
 bool CommandsSuspended = false;
 bool ShutdownBegun = false;
+bool DeviceLost = false;
 
 namespace {
 
 TerminalSink* terminal = nullptr;
 int exchangeDepth = 0;
 std::vector<std::function<void()>> pendingNotices;
+std::function<void()> deviceLostHandler;
+
+// After an exchange: a device that hung up is reported once, after the
+// exchange, and nothing more is sent to it meanwhile.
+void checkDevice() {
+    if (!deviceLostHandler || DeviceLost || ShutdownBegun || !ComPort || !ComPort->Vanished())
+        return;
+    DeviceLost = true;
+    pendingNotices.push_back(deviceLostHandler);
+}
 
 // Marks one exchange, from its write to the end of its reply wait; the
 // notices held back meanwhile are shown once the outermost one has ended.
@@ -30,6 +41,7 @@ public:
     ~ExchangeScope() {
         if (--exchangeDepth > 0)
             return;
+        checkDevice();
         std::vector<std::function<void()>> notices;
         notices.swap(pendingNotices);
         for (auto& notice : notices)
@@ -40,7 +52,7 @@ public:
 };
 
 bool portUsable() {
-    return ComPort && !ShutdownBegun;
+    return ComPort && !ShutdownBegun && !DeviceLost;
 }
 
 bool writeLine(const QString& line) {
@@ -96,6 +108,10 @@ QString TrimRight(const QString& text) {
 
 bool ExchangeInProgress() {
     return exchangeDepth > 0 || (ComPort && ComPort->InUse());
+}
+
+void SetDeviceLostHandler(std::function<void()> handler) {
+    deviceLostHandler = std::move(handler);
 }
 
 void AfterExchange(std::function<void()> notice) {
@@ -187,6 +203,8 @@ void ResetExchange() {
     LastCommand.clear();
     CommandsSuspended = false;
     ShutdownBegun = false;
+    DeviceLost = false;
+    deviceLostHandler = nullptr;
     terminal = nullptr;
     exchangeDepth = 0;
     pendingNotices.clear();

@@ -17,6 +17,13 @@ extern QString LastCommand;
 extern bool CommandsSuspended;
 // Set once the program ends or restarts: every primitive refuses from then on.
 extern bool ShutdownBegun;
+// Set when an exchange found the instrument's device gone (not merely slow):
+// every primitive refuses until the owner has taken the device up again, so a
+// read-back, batch or playback in progress ends without asking per line.
+extern bool DeviceLost;
+// Told once, after the exchange that found the device gone; the main window
+// installs it once start-up has found the instrument.
+void SetDeviceLostHandler(std::function<void()> handler);
 
 // True from the moment a primitive writes its line until it has read the reply
 // (or given up): the port belongs to that exchange, and nothing else may start

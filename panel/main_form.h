@@ -313,6 +313,8 @@ private:
     InputGate* inputGate = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
+    // One set line to the instrument; in demonstration mode it is only shown.
+    void sendLine(const QString& command);
     // Sends everything queued before a read-back or recall, so the read-back
     // shows what the instrument holds with the user's edits applied.
     void drainQueue();
@@ -343,8 +345,13 @@ private:
     void SystemStop();
     void UpdateStatus();
     void showRunIndicator(bool running);
-    // False when the instrument's port is gone and cannot be opened again.
-    bool portStillThere();
+    // The instrument's device is gone: everything stops while the same
+    // device is looked for during one poll interval (a USB device that
+    // re-enumerates comes back under its stable name); found, it is taken up
+    // again and read back, else the user is asked once to restart or exit.
+    void portLost();
+    void retakePort(qint64 deadlineMs);
+    bool retakingPort = false;
     static QString errorText(qint32 code);
     // Runs a file operation once no read-back, file operation or exchange is
     // in progress, marked busy so menu commands wait for it.

@@ -263,7 +263,7 @@ void TMainForm::Initialize() {
     MuxGateSupported = true;
     if (c::isErrorReply(QueryText(c::header(c::ChannelSetting::MuxGate, 1))))
         MuxGateSupported = false;
-    for (int n = 1; n <= ChannelCount && !ShutdownBegun; ++n)
+    for (int n = 1; n <= ChannelCount && !ShutdownBegun && !DeviceLost; ++n)
         readChannel(n);
     setUpChannelTabs();
     SetResolution();

@@ -3,11 +3,13 @@
 #include "comm/command_set.h"
 #include "comm/discovery.h"
 #include "comm/exchange.h"
+#include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
 #include "panel/settings_cache.h"
 #include "serial/pgcomport.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMovie>
@@ -24,6 +26,10 @@ namespace {
 // The run indicator rests on its last frame while stopped.
 constexpr int kRestingFrame = 5;
 constexpr int kPlusPage = 1;
+// How long and how often a lost device is looked for while it may come back
+// (a USB device re-enumerating): one poll interval.
+constexpr int kRetakeGraceMs = 1000;
+constexpr int kRetakeRetryMs = 100;
 
 } // namespace
 
@@ -84,25 +90,56 @@ void TMainForm::StatusTimerTimer(QObject*) {
         StatusTimer->start();
 }
 
-bool TMainForm::portStillThere() {
-    // The open descriptor tells whether the device is still there; closing and
-    // reopening would drop the modem lines and the lock for a moment.
-    if (ComPort->Opened() && !ComPort->DeviceGone())
-        return true;
-    // Closed, or the device hung up: one that came back under the same name
-    // is taken up again.
-    return ComPort->Open();
+void TMainForm::portLost() {
+    if (ShutdownBegun || retakingPort)
+        return;
+    DeviceLost = true;
+    retakingPort = true;
+    StatusTimer->stop();
+    QElapsedTimer clock;
+    clock.start();
+    retakePort(clock.msecsSinceReference() + kRetakeGraceMs);
+}
+
+void TMainForm::retakePort(qint64 deadlineMs) {
+    if (ShutdownBegun)
+        return;
+    // Only the device the port was opened at will do; COM n may name
+    // another device by now.
+    ComPort->Close();
+    ComPort->SetShowErrors(false);
+    if (ComPort->Open()) {
+        retakingPort = false;
+        DeviceLost = false;
+        // A device that came back may have been reset: echo off, and a
+        // full read-back so the window shows what it holds now.
+        SwitchEchoOff();
+        TaskList.RefreshRequested = -1;
+        TaskTimer->start();
+        StatusTimer->start();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (clock.msecsSinceReference() < deadlineMs) {
+        QTimer::singleShot(kRetakeRetryMs, this, [this, deadlineMs] { retakePort(deadlineMs); });
+        return;
+    }
+    retakingPort = false;
+    const auto answer = QMessageBox::warning(this, QStringLiteral("Warning"),
+                                             QStringLiteral("Port no longer available, restart?"),
+                                             QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        RestartApp();
+    else
+        ExitApp();
 }
 
 void TMainForm::UpdateStatus() {
-    if (!portStillThere()) {
-        const auto answer = QMessageBox::warning(
-            this, QStringLiteral("Warning"), QStringLiteral("Port no longer available, restart?"),
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes)
-            RestartApp();
-        else
-            ExitApp();
+    // The open descriptor tells whether the device is still there; closing and
+    // reopening would drop the modem lines and the lock for a moment.
+    if (!ComPort->Opened() || ComPort->DeviceGone()) {
+        portLost();
         return;
     }
 

@@ -126,10 +126,10 @@ void TMainForm::playLines(const QStringList& lines) {
     for (const QString& line : lines) {
         QThread::msleep(kLinePauseMs);
         if (!line.contains(QStringLiteral("//")))
-            communication::SendCommand(line);
-        // Polls, ticks and user actions get their turn between lines.
+            sendLine(line);
+        // Polls, ticks and the close box get their turn between lines.
         QCoreApplication::processEvents();
-        if (ShutdownBegun)
+        if (ShutdownBegun || communication::DeviceLost)
             return;
     }
 }

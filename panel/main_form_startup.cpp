@@ -3,6 +3,7 @@
 #include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "comm/lost_communication.h"
+#include "comm/terminal_sink.h"
 #include "controls/plusspinedit.h"
 #include "panel/keyboard_state.h"
 #include "panel/main_form.h"
@@ -89,6 +90,9 @@ void TMainForm::EnterDemoMode() {
     QMessageBox::information(nullptr, QApplication::applicationName(),
                              QStringLiteral("Entering Demo Mode"));
     DemoMode = true;
+    // Nothing is sent in demonstration mode, not even to whatever COM1 is.
+    ComPort->Close();
+    ComPort->SetOpenAllowed(false);
     StatusTimer->stop();
 }
 
@@ -117,6 +121,11 @@ bool TMainForm::FormCreate(const StartOptions& options) {
         ComPort->SetAllowEvents(false);
         ComPort->SetShowErrors(false);
         ComPort->SetResponseTime(1000);
+        // As the scan does: with the echo on, every question of the
+        // read-back would read its own echo for a reply.
+        communication::SwitchEchoOff();
+        if (communication::TerminalSink* t = communication::Terminal())
+            t->ClearTerminal();
     } else if (keys.leftShift || options.demo) {
         EnterDemoMode();
     } else if (!communication::ConnectInstrument()) {
@@ -136,6 +145,8 @@ bool TMainForm::FormCreate(const StartOptions& options) {
         return false;
 
     ComPort->SetResponseTime(2000);
+    if (!DemoMode)
+        communication::SetDeviceLostHandler([this] { portLost(); });
     SettingsSnapshot.clear();
     communication::CaptureLogNameParts();
     if (options.log)

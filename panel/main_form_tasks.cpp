@@ -54,23 +54,34 @@ void TMainForm::TaskTimerTimer(QObject*) {
     ProcessTasks();
 }
 
+void TMainForm::sendLine(const QString& command) {
+    if (DemoMode)
+        showDemoCommand(command);
+    else
+        communication::SendCommand(command);
+}
+
 void TMainForm::sendQueuedCommands() {
     // Lines queued while this batch waits for replies stay queued, in
     // order, for a later batch.
-    for (const QString& command : TakeQueuedCommands()) {
+    QStringList batch = TakeQueuedCommands();
+    for (qsizetype i = 0; i < batch.size(); ++i) {
         if (communication::ShutdownBegun)
             return;
-        if (DemoMode) {
-            showDemoCommand(command);
-            continue;
+        if (communication::DeviceLost) {
+            // The device went away under this batch: what is left waits for
+            // it to come back (a read-back follows then) or for the end.
+            TaskList.Commands = batch.mid(i) + TaskList.Commands;
+            break;
         }
-        communication::SendCommand(command);
+        sendLine(batch.at(i));
     }
     CommandsPending = TaskList.Count() > 0;
 }
 
 void TMainForm::drainQueue() {
-    while (CommandsPending && !communication::ShutdownBegun && !communication::CommandsSuspended)
+    while (CommandsPending && !communication::ShutdownBegun && !communication::DeviceLost &&
+           !communication::CommandsSuspended)
         sendQueuedCommands();
 }
 
@@ -83,7 +94,7 @@ void TMainForm::ProcessTasks() {
     // lets queued lines through but no read-back.
     const bool loading = RecallRequested != 0 || TaskList.RefreshRequested != 0;
     if (StatusBusy || TaskBusy || communication::ExchangeInProgress() ||
-        (loading && busyDepth > 0)) {
+        communication::DeviceLost || (loading && busyDepth > 0)) {
         TaskTimer->start();
         return;
     }
@@ -95,7 +106,7 @@ void TMainForm::ProcessTasks() {
         // instrument first; the read-back then shows what it holds.
         drainQueue();
         if (RecallRequested != 0 && !communication::ShutdownBegun)
-            communication::SendCommand(communication::cmd::recallBin(RecallBin));
+            sendLine(communication::cmd::recallBin(RecallBin));
         Initialize();
         RecallRequested = 0;
         TaskList.RefreshRequested = 0;

@@ -25,10 +25,15 @@ void TPGComPort::showMessage(const QString& text) const {
 bool TPGComPort::Open() {
     if (Opened())
         Close();
+    if (!FOpenAllowed)
+        return false;
     for (;;) {
-        FDevicePath = serialport::DevicePathForPort(FPortNumber);
-        if (FDevice.open(FDevicePath))
+        FDevicePath =
+            FBoundPath.isEmpty() ? serialport::DevicePathForPort(FPortNumber) : FBoundPath;
+        if (FDevice.open(FDevicePath)) {
+            FBoundPath = FDevicePath;
             break;
+        }
         FDevicePath.clear();
         if (!FShowErrors || !askRetry(QStringLiteral("Error opening COM") +
                                       QString::number(FPortNumber) + QStringLiteral(": ")))
@@ -98,6 +103,7 @@ void TPGComPort::Read(QByteArray& text) {
     clock.start();
     qint64 deadline = FResponseTime;
     FTimedOut = false;
+    bool gone = false;
     for (;;) {
         while (!FTimedOut) {
             if (const int n = InCount(); n > 0)
@@ -119,11 +125,15 @@ void TPGComPort::Read(QByteArray& text) {
             if (!FTimedOut) {
                 // Sleep until bytes arrive, at most 1 ms, so events keep flowing.
                 bool hungUp = false;
-                if (!FDevice.waitReadable(1, &hungUp) && hungUp)
-                    QThread::usleep(1000);
+                if (!FDevice.waitReadable(1, &hungUp) && hungUp && FDevice.hungUp()) {
+                    // The device is gone: no reply can come, and asking to
+                    // wait longer would only repeat for every later line.
+                    FTimedOut = true;
+                    gone = true;
+                }
             }
         }
-        if (!FTimedOut || !Opened())
+        if (!FTimedOut || !Opened() || gone)
             break;
         if (FAllowEvents && FOnTimeout) {
             FOnTimeout(this);
@@ -200,6 +210,7 @@ void TPGComPort::SetPort(int v) {
     if (v == FPortNumber)
         return;
     FPortNumber = v;
+    FBoundPath.clear();
     reopenIfOpen();
 }
 

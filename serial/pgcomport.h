@@ -73,6 +73,15 @@ public:
 
     // The device path of the open port (empty when closed).
     QString DevicePath() const { return FDevicePath; }
+    // The device the port was last opened at: every reopen uses it (or
+    // fails), whatever COM n means by then. Cleared when the port number
+    // changes.
+    QString BoundDevice() const { return FBoundPath; }
+    // True when the port was open and its device is gone now (unplugged,
+    // pseudo-terminal closed); a closed port is not gone.
+    bool Vanished() const { return FDevice.isOpen() && FDevice.hungUp(); }
+    // Demonstration mode: the port never opens, so nothing reaches any device.
+    void SetOpenAllowed(bool v) { FOpenAllowed = v; }
     // The port selection dialog while Pick shows it.
     QDialog* PickPortDialog() const { return FPickPortDlg; }
 
@@ -92,6 +101,8 @@ private:
     QByteArray FEndOfResponseRaw;
     serialport::SerialDevice FDevice;
     QString FDevicePath;
+    QString FBoundPath;
+    bool FOpenAllowed = true;
     bool FPortInUse = false;
     int FPortNumber = 1;
     QPointer<QDialog> FPickPortDlg;

@@ -85,8 +85,11 @@ bool TPGComPort::Pick() {
     const int port = FPortNumber;
     // Probe silently; the number is set without the setter's reopening.
     FShowErrors = false;
+    serialport::ResolvePortTable();
+    const QString bound = FBoundPath;
     for (int n = 1; n <= kLastPort; ++n) {
         FPortNumber = n;
+        FBoundPath.clear();
         if (Open()) {
             dialog.AddPort(n, FDevicePath);
             Close();
@@ -94,10 +97,13 @@ bool TPGComPort::Pick() {
     }
     FShowErrors = showErrors;
     FPortNumber = port;
+    FBoundPath = bound;
     dialog.SelectPort(port);
     const bool confirmed = dialog.exec() == QDialog::Accepted && dialog.SelectedPort() > 0;
-    if (confirmed)
+    if (confirmed && dialog.SelectedPort() != FPortNumber) {
         FPortNumber = dialog.SelectedPort();
+        FBoundPath.clear();
+    }
     FPickPortDlg = nullptr;
     return confirmed;
 }

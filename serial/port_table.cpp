@@ -9,6 +9,8 @@ namespace serialport {
 namespace {
 
 QStringList overrideTable;
+QStringList resolvedTable;
+QString deviceRoot = QStringLiteral("/dev");
 
 QStringList devicesWithPrefix(const QDir& dev, const QString& prefix) {
     static const QRegularExpression digitsOnly(QStringLiteral("^\\d+$"));
@@ -37,15 +39,19 @@ QStringList PortTable() {
             p = p.trimmed();
         return paths;
     }
-    const QDir dev(QStringLiteral("/dev"));
+    const QDir dev(deviceRoot);
     QStringList paths;
     for (const char* prefix : {"ttyACM", "ttyUSB", "rfcomm", "ttyS"})
         paths << devicesWithPrefix(dev, QLatin1String(prefix));
     return paths;
 }
 
+void ResolvePortTable() {
+    resolvedTable = PortTable();
+}
+
 QString DevicePathForPort(int n) {
-    const QStringList table = PortTable();
+    const QStringList table = resolvedTable.isEmpty() ? PortTable() : resolvedTable;
     if (n < 1 || n > table.size())
         return {};
     return table.at(n - 1);
@@ -53,6 +59,12 @@ QString DevicePathForPort(int n) {
 
 void SetPortTableOverride(const QStringList& paths) {
     overrideTable = paths;
+    resolvedTable.clear();
+}
+
+void SetDeviceRoot(const QString& root) {
+    deviceRoot = root.isEmpty() ? QStringLiteral("/dev") : root;
+    resolvedTable.clear();
 }
 
 } // namespace serialport

@@ -12,11 +12,19 @@ namespace serialport {
 // and /dev/ttyS* devices, in that order, numeric order within each.
 QStringList PortTable();
 
-// The device path of COM n, or an empty string when there is none.
+// The device path of COM n, or an empty string when there is none: from the
+// table last resolved, else from a fresh look at the devices.
 QString DevicePathForPort(int n);
+
+// Takes the table as it is now for every later lookup: a scan or the pick
+// dialog resolves it once, so COM n keeps one meaning while they run and
+// after, whatever devices come and go.
+void ResolvePortTable();
 
 // Replaces the table for this process (the built-in simulated instrument and
 // tests use it); an empty list goes back to the environment and /dev.
 void SetPortTableOverride(const QStringList& paths);
+// Where the device nodes are looked for (tests use a folder of their own).
+void SetDeviceRoot(const QString& root);
 
 } // namespace serialport

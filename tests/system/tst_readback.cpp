@@ -360,7 +360,18 @@ private Q_SLOTS:
         QCOMPARE(visibleTabs(h.form()->ChPageControl), (QStringList{"Ch A", "Ch B"}));
         const QStringList wire = qlines(h.linesSince(0));
         QVERIFY(!wire.contains(QStringLiteral("*IDN?")));
-        QCOMPARE(wire.first(), QStringLiteral(":PULS0:PER?"));
+        // The simulated instrument starts with its echo on, as at power-up:
+        // the pick path switches it off before the first question.
+        QCOMPARE(wire.mid(0, 3),
+                 (QStringList{":SYST:COMM:USB:ECH OFF", ":SYST:COMM:BLUE:ECH OFF", ":PULS0:PER?"}));
+        const auto ask = [&](const char* q) {
+            return QString::fromStdString(
+                h.instrument().withInstrument([&](sim::Instrument& i) { return i.handleLine(q); }));
+        };
+        QCOMPARE(h.form()->PeriodAdj->Value(), ask(":PULS0:PER?").toDouble());
+        QCOMPARE(h.form()->ChWidthAdj[1]->Value(), ask(":PULS1:WIDT?").toDouble());
+        QCOMPARE(h.form()->SystemModeSel->currentIndex(), 0);
+        QVERIFY(SettingsSnapshot.filter(QStringLiteral("?")).isEmpty());
         // No output channels: no amplitude or multiplexer is asked.
         QCOMPARE(wire.filter(QStringLiteral(":OUTP:AMPL?")).size(), 0);
         QVERIFY(h.form()->windowTitle().startsWith(QStringLiteral("Unknown Model ")));

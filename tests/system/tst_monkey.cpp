@@ -1,0 +1,284 @@
+// A seeded random interleaving of user actions against a slowly answering
+// instrument: spin steps, list choices, check boxes and marks, tabs, Run/Stop,
+// terminal questions, Refresh, recalls and saves to bins, fired at random
+// moments (often inside a reply wait), then a close during a read-back.
+// Once the panel has settled, one more read-back must change nothing: the
+// window and the cache showed what the instrument holds.
+//
+// MONKEY_SEEDS=N runs seeds 1..N (default 20); MONKEY_SEED=S runs seed S
+// alone, to replay a failure.
+#include "comm/exchange.h"
+#include "controls/plusspinedit.h"
+#include "panel/panel_state.h"
+#include "serial/pgcomport.h"
+#include "tests/support/edit_input.h"
+#include "tests/support/panel_harness.h"
+#include "tests/support/panel_view.h"
+#include "tests/support/queued_input.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <random>
+
+using namespace std::chrono_literals;
+using namespace testsupport;
+
+namespace {
+
+const char* const kModels[] = {"5402", "5404+", "5454", "5404", "5402+", "5452"};
+const QStringList kQuestions = {QStringLiteral("*IDN?"), QStringLiteral(":PULS0:STAT?"),
+                                QStringLiteral(":PULS0:PER?")};
+
+template <typename T> QList<T*> usable(TMainForm* form) {
+    QList<T*> out;
+    for (T* w : form->findChildren<T*>())
+        if (w->isVisible() && w->isEnabled())
+            out << w;
+    return out;
+}
+
+class Monkey {
+public:
+    Monkey(PanelHarness& h, unsigned seed) : h(h), f(h.form()), rng(seed) {}
+
+    int pick(int n) { return n <= 1 ? 0 : std::uniform_int_distribution<int>(0, n - 1)(rng); }
+
+    // One random action; what it was goes to the log.
+    void act() {
+        switch (pick(11)) {
+        case 0:
+        case 1:
+            stepSpin();
+            break;
+        case 2:
+            chooseInList();
+            break;
+        case 3:
+            toggleCheckBox();
+            break;
+        case 4:
+            clickMark();
+            break;
+        case 5:
+            showTab();
+            break;
+        case 6:
+            log << QStringLiteral("Run/Stop");
+            QueueClick(f->RunStopbtn);
+            break;
+        case 7:
+            askInTerminal();
+            break;
+        case 8:
+            log << QStringLiteral("Refresh");
+            f->Up1->trigger();
+            break;
+        case 9: {
+            const int bin = pick(7);
+            log << QStringLiteral("recall %1").arg(bin);
+            f->RestoreBinItems[std::size_t(bin)]->trigger();
+            break;
+        }
+        default: {
+            const int bin = 1 + pick(6);
+            log << QStringLiteral("save to bin %1").arg(bin);
+            f->SaveBinItems[std::size_t(bin)]->trigger();
+            break;
+        }
+        }
+    }
+
+    // Lines typed into the terminal that it took (its history grew).
+    QStringList askedLines() const {
+        QStringList taken;
+        for (int i = historyStart; i < f->SendEdit->count(); ++i)
+            taken << f->SendEdit->itemText(i);
+        return taken;
+    }
+
+    QStringList log;
+    int historyStart = 0;
+
+private:
+    void stepSpin() {
+        const QList<TPlusSpinEdit*> spins = usable<TPlusSpinEdit>(f);
+        if (spins.isEmpty())
+            return;
+        TPlusSpinEdit* spin = spins.at(pick(int(spins.size())));
+        const int x = 4 + pick(std::max(1, spin->width() - 24));
+        const bool up = pick(2) == 0;
+        log << spin->objectName() +
+                   (up ? QStringLiteral(" up at x=") : QStringLiteral(" down at x=")) +
+                   QString::number(x);
+        QueueClick(spin, QPoint(x, spin->height() / 2));
+        QueueKey(f, up ? Qt::Key_Up : Qt::Key_Down);
+    }
+
+    void chooseInList() {
+        QList<QComboBox*> lists = usable<QComboBox>(f);
+        lists.removeAll(f->SendEdit);
+        if (lists.isEmpty())
+            return;
+        QComboBox* list = lists.at(pick(int(lists.size())));
+        const bool down = pick(2) == 0;
+        log << list->objectName() + (down ? QStringLiteral(" next") : QStringLiteral(" previous"));
+        QueueClick(list, QPoint(list->width() / 3, list->height() / 2));
+        QueueKey(f, down ? Qt::Key_Down : Qt::Key_Up);
+    }
+
+    void toggleCheckBox() {
+        const QList<QCheckBox*> boxes = usable<QCheckBox>(f);
+        if (boxes.isEmpty())
+            return;
+        QCheckBox* box = boxes.at(pick(int(boxes.size())));
+        log << box->objectName() + QStringLiteral(" click");
+        QueueClick(box, QPoint(6, box->height() / 2));
+    }
+
+    void clickMark() {
+        const QList<QListWidget*> lists = usable<QListWidget>(f);
+        if (lists.isEmpty())
+            return;
+        QListWidget* list = lists.at(pick(int(lists.size())));
+        const int row = pick(list->count());
+        const QRect r = list->visualItemRect(list->item(row));
+        log << list->objectName() + QStringLiteral(" mark %1").arg(row);
+        QueueClick(list->viewport(), r.topLeft() + QPoint(8, r.height() / 2));
+    }
+
+    void showTab() {
+        QTabWidget* tabs = pick(2) == 0 ? f->ChPageControl : f->SystemPageControl;
+        QTabBar* bar = tabs->tabBar();
+        int visible = 0;
+        for (int i = 0; i < bar->count(); ++i)
+            visible += bar->isTabVisible(i) ? 1 : 0;
+        const int index = pick(std::max(1, visible));
+        log << tabs->objectName() + QStringLiteral(" tab %1").arg(index);
+        QueueClick(bar, bar->tabRect(index).center());
+    }
+
+    void askInTerminal() {
+        const QString line = kQuestions.at(pick(int(kQuestions.size())));
+        log << QStringLiteral("terminal ") + line;
+        QueueClick(f->SendEdit->lineEdit());
+        QueueKey(f, Qt::Key_A, Qt::ControlModifier);
+        QueueText(f, line);
+        QueueKey(f, Qt::Key_Return);
+    }
+
+    PanelHarness& h;
+    TMainForm* f;
+    std::mt19937 rng;
+};
+
+} // namespace
+
+class TstMonkey : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void interleavings_data() {
+        QTest::addColumn<unsigned>("seed");
+        if (const int one = qEnvironmentVariableIntValue("MONKEY_SEED"); one > 0) {
+            QTest::addRow("seed %d", one) << unsigned(one);
+            return;
+        }
+        const int count = qEnvironmentVariableIsSet("MONKEY_SEEDS")
+                              ? qEnvironmentVariableIntValue("MONKEY_SEEDS")
+                              : 20;
+        for (int seed = 1; seed <= count; ++seed)
+            QTest::addRow("seed %d", seed) << unsigned(seed);
+    }
+
+    void interleavings() {
+        QFETCH(unsigned, seed);
+        std::mt19937 setup(seed * 7919u);
+        sim::ServerOptions options;
+        options.instrument.model = kModels[setup() % std::size(kModels)];
+        options.faults.replyDelay = std::chrono::milliseconds(1 + setup() % 3);
+        PanelHarness h(options);
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        Monkey monkey(h, seed);
+        monkey.historyStart = f->SendEdit->count();
+        struct ReplayHint {
+            unsigned seed;
+            const Monkey& m;
+            const char* model;
+            ~ReplayHint() {
+                if (QTest::currentTestFailed())
+                    qWarning().noquote()
+                        << "monkey seed" << seed << "model" << model
+                        << "(replay: MONKEY_SEED=" + QString::number(seed) + ")\nactions:\n  " +
+                               m.log.join(QStringLiteral("\n  "));
+            }
+        } hint{seed, monkey, options.instrument.model.c_str()};
+
+        // The actions fire from timers, so many land inside a reply wait.
+        const int actions = 20 + monkey.pick(10);
+        int fired = 0;
+        int at = 0;
+        std::vector<std::unique_ptr<QTimer>> timers;
+        for (int i = 0; i < actions; ++i) {
+            at += monkey.pick(60);
+            auto timer = std::make_unique<QTimer>();
+            timer->setSingleShot(true);
+            connect(timer.get(), &QTimer::timeout, [&] {
+                if (!communication::ShutdownBegun)
+                    monkey.act();
+                ++fired;
+            });
+            timer->start(at);
+            timers.push_back(std::move(timer));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(fired == actions, 30000);
+        QTest::qWait(20); // the last input's turn
+        QVERIFY(h.waitIdle(30s));
+
+        const QStringList changes = ReadBackChanges(h);
+        QVERIFY2(changes.isEmpty(), qPrintable(QStringLiteral("one more read-back changed:\n  ") +
+                                               changes.join(QStringLiteral("\n  "))));
+        const auto simRunning = [&] {
+            return h.instrument().withInstrument([](sim::Instrument& i) { return i.running(); });
+        };
+        // The run state follows within a poll or two.
+        QTRY_COMPARE_WITH_TIMEOUT(f->RunStopbtn->text(),
+                                  simRunning() ? QStringLiteral("Stop") : QStringLiteral("Run"),
+                                  3000);
+        const QStringList wire = QLines(h.linesSince(0));
+        for (const QString& line : monkey.askedLines())
+            QVERIFY2(wire.contains(line), qPrintable(line + QStringLiteral(" never sent")));
+        for (const QString& text : h.answers().texts())
+            QVERIFY2(text.startsWith(QStringLiteral("Error.")), qPrintable(text));
+
+        // The close box during a read-back ends it all at once.
+        bool closed = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!closed && f->Busy() && h.mark() > std::size_t(wire.size()) + 10) {
+                QueueClose(f);
+                closed = true;
+            }
+        });
+        watch.start(1);
+        f->Up1->trigger();
+        QTRY_VERIFY(communication::ShutdownBegun);
+        QVERIFY(closed);
+        const std::size_t atClose = h.mark();
+        QTest::qWait(50);
+        QCOMPARE(h.mark(), atClose);
+        QVERIFY(!f->ComPort->Opened());
+    }
+};
+
+QTEST_MAIN(TstMonkey)
+#include "tst_monkey.moc"
