@@ -125,6 +125,10 @@ void LogQueueFull(const QString& command) {
     logLine(QStringLiteral("Queue full:    (") + TimeStamp() + QStringLiteral("): ") + command);
 }
 
+void LogNote(const QString& text) {
+    logLine(QStringLiteral("Note:    (") + TimeStamp() + QStringLiteral("): ") + text);
+}
+
 void ResetLog() {
     LogFile.close();
     LoggingEnabled = false;

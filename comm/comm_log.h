@@ -37,6 +37,8 @@ void LogExceptionError();
 void LogCommandDisabled(const QString& command);
 void LogComportInUse(const QString& command);
 void LogQueueFull(const QString& command);
+// A free-text line (diagnostics), when logging is on.
+void LogNote(const QString& text);
 
 void ResetLog();
 

@@ -70,7 +70,16 @@ void SwitchEchoOff() {
     SendCommand(cmd::bluetoothEchoOff());
 }
 
+namespace {
+QStringList findings;
+} // namespace
+
+QStringList ScanFindings() {
+    return findings;
+}
+
 bool ConnectInstrument() {
+    findings.clear();
     if (!ComPort)
         return false;
     serialport::ResolvePortTable();
@@ -81,8 +90,14 @@ bool ConnectInstrument() {
     ComPort->SetResponseTime(100);
     for (int n = 1; n <= kLastPort; ++n) {
         ComPort->SetPort(n);
-        if (!ComPort->Open())
+        if (!ComPort->Open()) {
+            const QString why = ComPort->LastOpenFailure().describe();
+            if (!why.isEmpty())
+                findings << QStringLiteral("COM%1 %2: %3")
+                                .arg(n)
+                                .arg(serialport::DevicePathForPort(n), why);
             continue;
+        }
         QThread::msleep(100);
         SwitchEchoOff();
         if (!QueryText(cmd::identityHeader()).isEmpty()) {
@@ -112,6 +127,7 @@ void ResetDiscovery() {
     HighResolution = false;
     ChannelCount = 0;
     SystemResolution = 0.0;
+    findings.clear();
 }
 
 } // namespace communication

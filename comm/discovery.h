@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Finding the instrument on COM1..COM100 and reading its identity.
 namespace communication {
@@ -22,6 +23,9 @@ extern double SystemResolution;
 
 // Scans COM1..COM100; true with the port left open on the first known model.
 bool ConnectInstrument();
+// After a scan: one line per device that exists but could not be opened,
+// and why ("COM2 /dev/ttyUSB0: permission denied: ...").
+QStringList ScanFindings();
 // The two lines that switch the instrument's character echo off on both of
 // its interfaces; what they leave behind in the input is dropped.
 void SwitchEchoOff();

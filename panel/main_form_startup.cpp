@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 #include <sys/prctl.h>
 
@@ -129,8 +130,19 @@ bool TMainForm::FormCreate(const StartOptions& options) {
     } else if (keys.leftShift || options.demo) {
         EnterDemoMode();
     } else if (!communication::ConnectInstrument()) {
-        const auto answer = QMessageBox::warning(nullptr, QStringLiteral("Warning"), kNoDeviceText,
-                                                 QMessageBox::Yes | QMessageBox::No);
+        const QStringList findings = communication::ScanFindings();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), kNoDeviceText,
+                        QMessageBox::Yes | QMessageBox::No);
+        if (!findings.isEmpty()) {
+            // Devices that exist but could not be opened, and what to do.
+            const QString details = QStringLiteral("Serial devices that could not be opened:\n") +
+                                    findings.join(QLatin1Char('\n'));
+            box.setDetailedText(details);
+            std::fprintf(stderr, "pg5400: %s\n", qPrintable(details));
+            for (const QString& line : findings)
+                communication::LogNote(line);
+        }
+        const auto answer = QMessageBox::StandardButton(box.exec());
         if (answer == QMessageBox::Yes) {
             RestartApp();
             return false;

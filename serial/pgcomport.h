@@ -80,6 +80,8 @@ public:
     // True when the port was open and its device is gone now (unplugged,
     // pseudo-terminal closed); a closed port is not gone.
     bool Vanished() const { return FDevice.isOpen() && FDevice.hungUp(); }
+    // Why the last Open failed (none when it did not).
+    const serialport::OpenFailure& LastOpenFailure() const { return FDevice.lastFailure(); }
     // Demonstration mode: the port never opens, so nothing reaches any device.
     void SetOpenAllowed(bool v) { FOpenAllowed = v; }
     // The port selection dialog while Pick shows it.

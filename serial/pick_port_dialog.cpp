@@ -3,7 +3,9 @@
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QPushButton>
@@ -53,6 +55,8 @@ TformPickPort::TformPickPort(QWidget* parent)
     listPorts->setObjectName(QStringLiteral("listPorts"));
     listPorts->setGeometry(11, 25, 108, 24);
     listPorts->setEditable(false);
+    // Stable names are long: the drop-down is as wide as they are.
+    listPorts->view()->setMinimumWidth(360);
 
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, listPorts);
@@ -62,20 +66,27 @@ TformPickPort::TformPickPort(QWidget* parent)
 }
 
 void TformPickPort::AddPort(int number, const QString& devicePath) {
-    listPorts->addItem(QStringLiteral("COM") + QString::number(number));
-    listPorts->setItemData(listPorts->count() - 1, devicePath, Qt::ToolTipRole);
+    QString text = QStringLiteral("COM") + QString::number(number);
+    QString tip = devicePath;
+    // A stable name tells the user which instrument it is; the tooltip says
+    // which device node that is today.
+    if (devicePath.contains(QStringLiteral("/serial/by-id/"))) {
+        text += QLatin1Char(' ') + QFileInfo(devicePath).fileName();
+        tip = QFileInfo(devicePath).canonicalFilePath();
+    }
+    listPorts->addItem(text, number);
+    listPorts->setItemData(listPorts->count() - 1, tip, Qt::ToolTipRole);
     listPorts->setCurrentIndex(-1);
 }
 
 void TformPickPort::SelectPort(int number) {
-    listPorts->setCurrentIndex(
-        listPorts->findText(QStringLiteral("COM") + QString::number(number)));
+    listPorts->setCurrentIndex(listPorts->findData(number));
 }
 
 int TformPickPort::SelectedPort() const {
     if (listPorts->currentIndex() < 0)
         return 0;
-    return listPorts->currentText().mid(3).toInt();
+    return listPorts->currentData().toInt();
 }
 
 bool TPGComPort::Pick() {

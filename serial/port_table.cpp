@@ -1,6 +1,8 @@
 #include "serial/port_table.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -27,6 +29,19 @@ QStringList devicesWithPrefix(const QDir& dev, const QString& prefix) {
     return found;
 }
 
+// udev's stable names (serial/by-id) by the device each one leads to.
+QHash<QString, QString> stableNames(const QDir& dev) {
+    QHash<QString, QString> names;
+    const QDir byId(dev.filePath(QStringLiteral("serial/by-id")));
+    for (const QString& name :
+         byId.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString device = QFileInfo(byId.filePath(name)).canonicalFilePath();
+        if (!device.isEmpty() && !names.contains(device))
+            names.insert(device, byId.filePath(name));
+    }
+    return names;
+}
+
 } // namespace
 
 QStringList PortTable() {
@@ -43,6 +58,11 @@ QStringList PortTable() {
     QStringList paths;
     for (const char* prefix : {"ttyACM", "ttyUSB", "rfcomm", "ttyS"})
         paths << devicesWithPrefix(dev, QLatin1String(prefix));
+    // A device with a stable name keeps it across replugs, whatever number
+    // the kernel gives it; each device is listed once.
+    const QHash<QString, QString> stable = stableNames(dev);
+    for (QString& path : paths)
+        path = stable.value(QFileInfo(path).canonicalFilePath(), path);
     return paths;
 }
 

@@ -9,7 +9,8 @@ namespace serialport {
 
 // PG5400_PORTS (comma-separated device paths; empty entries keep their slot)
 // when set, otherwise the existing /dev/ttyACM*, /dev/ttyUSB*, /dev/rfcomm*
-// and /dev/ttyS* devices, in that order, numeric order within each.
+// and /dev/ttyS* devices, in that order, numeric order within each; a device
+// with a stable name in /dev/serial/by-id is listed by that name.
 QStringList PortTable();
 
 // The device path of COM n, or an empty string when there is none: from the

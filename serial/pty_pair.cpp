@@ -11,6 +11,9 @@ namespace pty {
 
 PtyPair::PtyPair() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Programs started meanwhile must not inherit either side.
+    if (master_ >= 0)
+        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
         error_ = std::string("cannot create pseudo-terminal: ") + std::strerror(errno);
         close();
@@ -23,7 +26,7 @@ PtyPair::PtyPair() {
         return;
     }
     slavePath_ = name;
-    slaveKeep_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    slaveKeep_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios t{};
     if (slaveKeep_ >= 0 && tcgetattr(slaveKeep_, &t) == 0) {
         cfmakeraw(&t);

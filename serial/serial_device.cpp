@@ -1,5 +1,11 @@
 #include "serial/serial_device.h"
 
+#include "serial/device_holders.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -47,21 +53,84 @@ SerialDevice::~SerialDevice() {
     close();
 }
 
+QString OpenFailure::describe() const {
+    switch (kind) {
+    case None:
+    case Missing:
+        return {};
+    case PermissionDenied:
+        return group.isEmpty() || group == QLatin1String("root")
+                   ? QStringLiteral("permission denied")
+                   : QStringLiteral("permission denied: the device belongs to group \"%1\"; "
+                                    "add yourself with \"sudo usermod -aG %1 $USER\" and log in "
+                                    "again")
+                         .arg(group);
+    case InUse:
+        if (holderPid > 0)
+            return QStringLiteral("in use by %1 (PID %2)")
+                .arg(holderName.isEmpty() ? QStringLiteral("another program") : holderName)
+                .arg(holderPid);
+        return QStringLiteral("in use by another program");
+    case Other:
+        break;
+    }
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool SerialDevice::fail(OpenFailure::Kind kind, int error) {
+    failure_.kind = kind;
+    failure_.error = error;
+    if (failure_.holderPid > 0)
+        failure_.holderName = holders::ProgramOf(failure_.holderPid);
+    return false;
+}
+
 bool SerialDevice::open(const QString& path) {
     close();
+    failure_ = {};
     if (path.isEmpty())
-        return false;
+        return fail(OpenFailure::Missing, ENOENT);
+    // Locks and other openers are about the device itself, whichever name
+    // (a stable by-id link, say) it is opened by.
+    const QFileInfo info(path);
+    const QString device = info.canonicalFilePath();
+    if (device.isEmpty())
+        return fail(OpenFailure::Missing, ENOENT);
+    const QString lockFile = holders::LockFileFor(device);
+    if (const qint64 pid = holders::LockHolder(lockFile); pid > 0 && pid != ::getpid()) {
+        failure_.holderPid = pid;
+        return fail(OpenFailure::InUse, EBUSY);
+    }
     const int fd =
-        ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM) {
+            failure_.group = QFileInfo(device).group();
+            return fail(OpenFailure::PermissionDenied, error);
+        }
+        return fail(error == EBUSY    ? OpenFailure::InUse
+                    : error == ENOENT ? OpenFailure::Missing
+                                      : OpenFailure::Other,
+                    error);
+    }
     // flock is the lock that also holds for root, whom TIOCEXCL does not stop.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return false;
+        return fail(OpenFailure::InUse, EBUSY);
+    }
+    // A terminal program that opened it without any lock still shares its bytes.
+    if (const qint64 pid = holders::OtherOpener(device); pid > 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        failure_.holderPid = pid;
+        return fail(OpenFailure::InUse, EBUSY);
     }
     ::ioctl(fd, TIOCEXCL);
     fd_ = fd;
+    // Where the lock folder cannot be written to, the device is used without.
+    if (!lockFile.isEmpty() && holders::MakeLockFile(lockFile))
+        lockFile_ = lockFile;
     return true;
 }
 
@@ -72,6 +141,14 @@ void SerialDevice::close() {
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
+    dropLockFile();
+}
+
+void SerialDevice::dropLockFile() {
+    if (lockFile_.isEmpty())
+        return;
+    QFile::remove(lockFile_);
+    lockFile_.clear();
 }
 
 bool SerialDevice::readSettingsOk() const {

@@ -2,14 +2,33 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 namespace serialport {
 
 enum class FlowControl { None, Hardware, AssertAll };
 enum class ParityMode { None, Even, Odd };
 
-// One open POSIX serial device, exclusively held (TIOCEXCL and flock), used
-// without blocking: reads take only the bytes already waiting.
+// Why a device could not be opened, for the user.
+struct OpenFailure {
+    enum Kind { None, Missing, PermissionDenied, InUse, Other };
+    Kind kind = None;
+    int error = 0;        // errno of the failed call
+    qint64 holderPid = 0; // the process holding it, where known
+    QString holderName;   // that process's program name, where known
+    QString group;        // the device's owning group (permission denied)
+    // One line: what went wrong and what the user can do about it.
+    QString describe() const;
+};
+
+// Where UUCP-style lock files ("LCK..<device>", holding the owner's PID) are
+// honoured and made; other serial programs follow the same convention. An
+// empty folder switches lock files off.
+void SetLockDirectory(const QString& folder);
+QString LockDirectory();
+
+// One open POSIX serial device, exclusively held (TIOCEXCL, flock and a lock
+// file), used without blocking: reads take only the bytes already waiting.
 class SerialDevice {
 public:
     SerialDevice() = default;
@@ -18,8 +37,10 @@ public:
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     // Fails when the path does not exist, is no device we may open, or is held
-    // by another open file (in this or another process).
+    // by another open file (in this or another process), by a lock file of a
+    // live process, or by another program that has it open without locks.
     bool open(const QString& path);
+    const OpenFailure& lastFailure() const { return failure_; }
     void close();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -44,7 +65,12 @@ public:
     bool hungUp() const;
 
 private:
+    bool fail(OpenFailure::Kind kind, int error);
+    void dropLockFile();
+
     int fd_ = -1;
+    OpenFailure failure_;
+    QString lockFile_; // the lock file this device made, removed on close
 };
 
 } // namespace serialport

@@ -22,6 +22,7 @@ void ModalAnswerer::poll() {
             answers_.pop();
         }
         texts_ << box->text();
+        details_ << box->detailedText();
         QAbstractButton* button = box->button(wanted);
         if (!button && !box->buttons().isEmpty())
             button = box->buttons().first();

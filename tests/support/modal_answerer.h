@@ -24,8 +24,13 @@ public:
 
     // The texts of the message boxes answered so far.
     QStringList texts() const { return texts_; }
+    // Their detailed texts (empty where a box had none).
+    QStringList details() const { return details_; }
     int count() const { return int(texts_.size()); }
-    void clear() { texts_.clear(); }
+    void clear() {
+        texts_.clear();
+        details_.clear();
+    }
 
 private:
     void poll();
@@ -35,6 +40,7 @@ private:
     QMessageBox::StandardButton fallback_;
     std::function<void(QWidget*)> handler_;
     QStringList texts_;
+    QStringList details_;
 };
 
 } // namespace testsupport

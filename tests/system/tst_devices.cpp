@@ -3,23 +3,30 @@
 // demonstration mode reaches no port, and a device that vanishes during a
 // read-back is reported once. Device names are symlinks in a folder of the
 // test's own, standing in for /dev.
+#include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
 #include "panel/panel_state.h"
 #include "panel/terminal_view.h"
+#include "serial/device_holders.h"
 #include "serial/pgcomport.h"
+#include "serial/pick_port_dialog.h"
 #include "serial/port_table.h"
+#include "serial/serial_device.h"
 #include "tests/support/panel_harness.h"
 #include "tests/support/pty_peer.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using testsupport::PanelHarness;
@@ -28,6 +35,17 @@ using testsupport::PtyPeer;
 namespace {
 
 const QString kLostText = QStringLiteral("Port no longer available, restart?");
+
+void writeLock(const QString& file, qint64 pid) {
+    QFile lock(file);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+}
+
+qint64 readLock(const QString& file) {
+    QFile lock(file);
+    return lock.open(QIODevice::ReadOnly) ? lock.readAll().trimmed().toLongLong() : 0;
+}
 
 bool link(const QString& target, const QString& name) {
     QFile::remove(name);
@@ -152,6 +170,108 @@ private Q_SLOTS:
             QVERIFY2(terminal.contains(QLatin1String(line) + QStringLiteral("   [demo: not sent]")),
                      line);
         QVERIFY(!h.answers().texts().join(' ').contains(QStringLiteral("Error opening")));
+    }
+
+    // Lock files as other serial programs leave them: a live owner keeps the
+    // port (the scan goes on to the next and says why), a dead one's lock is
+    // taken over, and the panel's own lock goes when it lets the port go.
+    void lockFilesAreHonoured() {
+        QTemporaryDir locks;
+        serialport::SetLockDirectory(locks.path());
+        sim::ServerOptions options;
+        options.instrument.model = "5402";
+        sim::PtyServer first(options);
+        QVERIFY(first.start());
+        PanelHarness h("5404");
+        serialport::SetPortTableOverride(
+            {path(first.devicePath()), path(h.instrument().devicePath())});
+        const QString firstLock = serialport::holders::LockFileFor(path(first.devicePath()));
+        QProcess owner;
+        owner.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(owner.waitForStarted());
+        writeLock(firstLock, owner.processId());
+
+        QVERIFY(h.start());
+        QCOMPARE(h.form()->ComPort->Port(), 2);
+        QCOMPARE(communication::ScanFindings(),
+                 QStringList{QStringLiteral("COM1 %1: in use by sleep (PID %2)")
+                                 .arg(path(first.devicePath()))
+                                 .arg(owner.processId())});
+        QVERIFY(first.lines().empty());
+        const QString ownLock = serialport::holders::LockFileFor(path(h.instrument().devicePath()));
+        QCOMPARE(readLock(ownLock), qint64(QCoreApplication::applicationPid()));
+        owner.kill();
+        owner.waitForFinished();
+
+        // The owner is gone: its lock is stale and the port is taken.
+        h.form()->ComPort->SetPort(1);
+        QVERIFY(h.form()->ComPort->Open());
+        QCOMPARE(readLock(firstLock), qint64(QCoreApplication::applicationPid()));
+        QVERIFY(!QFile::exists(ownLock));
+        h.form()->ExitApp();
+        QVERIFY(!QFile::exists(firstLock));
+        serialport::SetLockDirectory(QStringLiteral("/var/lock"));
+    }
+
+    // No instrument found: the box keeps its text and lists in its details
+    // each device that exists but could not be opened, and why.
+    void noInstrumentBoxNamesDevicesItCouldNotOpen() {
+        QTemporaryDir dev;
+        PtyPeer held;
+        QProcess holder; // a terminal program without locks
+        holder.setStandardInputFile(path(held.path()));
+        holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(holder.waitForStarted());
+        QString denied = dev.filePath(QStringLiteral("ttyUSB7"));
+        if (::geteuid() == 0) { // root opens anything a mode forbids; this one it cannot write
+            QVERIFY(QFile::link(QStringLiteral("/proc/sys/kernel/osrelease"), denied));
+        } else {
+            QFile node(denied);
+            QVERIFY(node.open(QIODevice::WriteOnly));
+            node.close();
+            QVERIFY(node.setPermissions({}));
+        }
+        PanelHarness h("5402");
+        serialport::SetPortTableOverride({denied, path(held.path()), dev.filePath("missing")});
+        h.answers().enqueue(QMessageBox::No);
+        QVERIFY(!h.start());
+        QCOMPARE(h.answers().texts().size(), 1);
+        QVERIFY(h.answers().texts().at(0).startsWith(QStringLiteral("No device found.")));
+        const QString details = h.answers().details().at(0);
+        QVERIFY2(details.contains(QStringLiteral("COM1 %1: permission denied").arg(denied)),
+                 qPrintable(details));
+        QVERIFY2(details.contains(QStringLiteral("COM2 %1: in use by sleep (PID %2)")
+                                      .arg(path(held.path()))
+                                      .arg(holder.processId())),
+                 qPrintable(details));
+        QVERIFY(!details.contains(QStringLiteral("COM3")));
+        QCOMPARE(held.received(), std::string());
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    // Stable names stand for their devices, each device once; the pick
+    // dialog shows them with the device node as tooltip.
+    void stableNamesNameTheDevices() {
+        QTemporaryDir dev;
+        PtyPeer a;
+        PtyPeer b;
+        QVERIFY(link(path(a.path()), dev.filePath("ttyACM0")));
+        QVERIFY(link(path(b.path()), dev.filePath("ttyUSB0")));
+        QVERIFY(QDir(dev.path()).mkpath(QStringLiteral("serial/by-id")));
+        const QString stable = dev.filePath("serial/by-id/usb-Pellgrave_5404_1234-if00");
+        QVERIFY(link(QStringLiteral("../../ttyUSB0"), stable));
+        testsupport::ResetProgramState();
+        serialport::SetDeviceRoot(dev.path());
+        QCOMPARE(serialport::PortTable(), (QStringList{dev.filePath("ttyACM0"), stable}));
+
+        TformPickPort dialog;
+        dialog.AddPort(2, stable);
+        dialog.SelectPort(2);
+        QCOMPARE(dialog.listPorts->currentText(),
+                 QStringLiteral("COM2 usb-Pellgrave_5404_1234-if00"));
+        QCOMPARE(dialog.listPorts->itemData(0, Qt::ToolTipRole).toString(), path(b.path()));
+        QCOMPARE(dialog.SelectedPort(), 2);
     }
 };
 
