@@ -68,7 +68,7 @@ QString readTrimmed() {
 // The numeric queries share this: an empty reply counts as "0", a reply that
 // is no number gives 0 and an Exception Error log line.
 template <typename T, typename Convert> T queryNumber(const QString& command, Convert convert) {
-    QString reply = QueryText(command).trimmed();
+    QString reply = TrimControl(QueryText(command));
     if (reply.isEmpty())
         reply = QStringLiteral("0");
     bool ok = false;
@@ -97,6 +97,13 @@ void EchoToTerminal(const QString& text, const QColor& colour) {
 
 QString TimeStamp() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+QString TrimControl(const QString& text) {
+    qsizetype begin = 0;
+    while (begin < text.size() && text.at(begin).unicode() <= 32)
+        ++begin;
+    return TrimRight(text.mid(begin));
 }
 
 QString TrimRight(const QString& text) {

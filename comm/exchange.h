@@ -47,6 +47,8 @@ QString ReplyToTerminal();
 
 // Removes trailing characters of code 32 or less (blanks, CR, LF, controls).
 QString TrimRight(const QString& text);
+// Removes characters of code 32 or less at both ends (numeric replies).
+QString TrimControl(const QString& text);
 
 void ResetExchange();
 

@@ -17,6 +17,9 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent) {
 
     fTimer = new QTimer(this);
     fTimer->setObjectName(QStringLiteral("RepeatTimer"));
+    // The repeat schedule (500 ms, then every 150 ms) is felt by the hand; a
+    // coarse timer strays by 5 %.
+    fTimer->setTimerType(Qt::PreciseTimer);
     connect(fTimer, &QTimer::timeout, this, &TPlusSpinEdit::repeatTick);
 
     fUpButton = new QToolButton(this);
@@ -83,6 +86,9 @@ void TPlusSpinEdit::setBorderStyle(TBorderStyle style) {
     fBorderStyle = style;
     const int m = style == bsSingle ? 1 : 0;
     setContentsMargins(m, m, m, m);
+    // The border takes room from the text: the size is worked out anew.
+    if (fAutoSize)
+        applyAutoSize();
     LayoutButtons();
     update();
 }

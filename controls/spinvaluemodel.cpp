@@ -90,8 +90,17 @@ bool TSpinValueModel::endSpin() {
     return true;
 }
 
+void TSpinValueModel::stepBy(int sign) {
+    const double next = fValue + sign * fIncrement;
+    bool ok = false;
+    const double shown = std::isfinite(next) ? formatFixed(next, fDecimals).toDouble(&ok) : next;
+    setValue(ok ? shown : next);
+}
+
+// A bound that is not finite is refused as NaN is: the text of an infinite
+// limit cannot be formatted, and AutoSize formats the limits.
 bool TSpinValueModel::setMinValue(double v) {
-    if (std::isnan(v) || v == fMinValue)
+    if (!std::isfinite(v) || v == fMinValue)
         return false;
     fMinValue = v;
     setValue(fValue);
@@ -99,7 +108,7 @@ bool TSpinValueModel::setMinValue(double v) {
 }
 
 bool TSpinValueModel::setMaxValue(double v) {
-    if (std::isnan(v) || v == fMaxValue)
+    if (!std::isfinite(v) || v == fMaxValue)
         return false;
     fMaxValue = v;
     setValue(fValue);
@@ -209,6 +218,9 @@ QString TSpinValueModel::shownText() const {
 }
 
 QString TSpinValueModel::formatFixed(double v, int decimals) {
+    // Total over every double: what is not a number is shown as zero.
+    if (!std::isfinite(v))
+        v = 0;
     const bool negative = v < 0;
     const double a = std::fabs(v);
     // The shortest decimal that reads back as the same double, so that a value

@@ -77,8 +77,8 @@ public:
     // no spin was in progress.
     bool endSpin();
 
-    void SpinUp() { setValue(fValue + fIncrement); }
-    void SpinDown() { setValue(fValue - fIncrement); }
+    void SpinUp() { stepBy(1); }
+    void SpinDown() { stepBy(-1); }
 
     // A typed character replaces the focus digit. Invalid means the edited
     // text does not parse; nothing has changed then.
@@ -108,6 +108,9 @@ private:
     double fMinValue = 0;
     double fMaxValue = 0;
     double fValue = 0;
+    // One increment up or down, kept as shown (rounded to the decimals), so
+    // that many steps add up no rounding error.
+    void stepBy(int sign);
     double fIncrement = 1.0;
     double fSavedIncrement = 0;
     int fDecimals = 2;

@@ -1,6 +1,7 @@
 #include "panel/jpeg_io.h"
 
-#include <QSaveFile>
+#include "panel/whole_file.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -121,8 +122,8 @@ bool WriteJpeg(const QImage& image, const QString& path, QString* error) {
     const QByteArray bytes(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
     std::free(buffer);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail(file.errorString());
+    QString why;
+    if (!pg5400::WriteWholeFile(path, bytes, why))
+        return fail(why);
     return true;
 }

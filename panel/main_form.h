@@ -327,8 +327,6 @@ private:
     // entry is taken as a pick (handler runs), anything else gives way to the
     // selected entry again.
     int ListChoice(QComboBox* list, void (TMainForm::*handler)(QObject*));
-    // Whole counts as the instrument takes them: nearest, a half to even.
-    static qint64 WholeCount(double value);
     // An editor's line for a new value: stored in the cache once queued;
     // refused, the control shows the cached value again and nothing changes.
     // (main_form_edit_commit.h)
@@ -351,6 +349,7 @@ private:
     // again and read back, else the user is asked once to restart or exit.
     void portLost();
     void retakePort(qint64 deadlineMs);
+    bool sameInstrumentAnswers();
     bool retakingPort = false;
     static QString errorText(qint32 code);
     // Runs a file operation once no read-back, file operation or exchange is

@@ -86,7 +86,7 @@ void TMainForm::SetChannelBurst(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    const auto v = qint32(WholeCount(ChBurstAdj[n]->Value()));
+    const auto v = cmd::wholeCountSigned(ChBurstAdj[n]->Value());
     commitSpin(ChBurstAdj[n], ChannelSettings[n].BurstCount, v, cmd::setChannelBurstCount(n, v));
 }
 
@@ -94,7 +94,7 @@ void TMainForm::SetChannelWaitCount(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    const auto v = qint32(WholeCount(ChWaitCountAdj[n]->Value()));
+    const auto v = cmd::wholeCountSigned(ChWaitCountAdj[n]->Value());
     commitSpin(ChWaitCountAdj[n], ChannelSettings[n].WaitCount, v, cmd::setChannelWaitCount(n, v));
 }
 
@@ -102,7 +102,7 @@ void TMainForm::SetChannelDCOn(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    const auto v = qint32(WholeCount(ChDutyOnAdj[n]->Value()));
+    const auto v = cmd::wholeCountSigned(ChDutyOnAdj[n]->Value());
     commitSpin(ChDutyOnAdj[n], ChannelSettings[n].DutyOnCount, v, cmd::setChannelDutyOnCount(n, v));
 }
 
@@ -110,7 +110,7 @@ void TMainForm::SetChannelDCOff(QObject* Sender) {
     const int n = ChannelOf(Sender);
     if (n == 0)
         return;
-    const auto v = qint32(WholeCount(ChDutyOffAdj[n]->Value()));
+    const auto v = cmd::wholeCountSigned(ChDutyOffAdj[n]->Value());
     commitSpin(ChDutyOffAdj[n], ChannelSettings[n].DutyOffCount, v,
                cmd::setChannelDutyOffCount(n, v));
 }

@@ -68,8 +68,3 @@ bool TMainForm::commitList(QComboBox* list, qint32& cached, int index, const QSt
         showEntry(list, cached);
     return false;
 }
-
-qint64 TMainForm::WholeCount(double value) {
-    // The default rounding mode rounds a half to the even neighbour.
-    return qint64(std::nearbyint(value));
-}

@@ -25,7 +25,7 @@ void TMainForm::PCAutoEnClick(QObject*) {
 }
 
 void TMainForm::PCountadjChange(QObject*) {
-    const auto v = qint32(WholeCount(PCountadj->Value()));
+    const auto v = cmd::wholeCountSigned(PCountadj->Value());
     commitSpin(PCountadj, SystemSettings.PeriodCounterCount, v, cmd::setPeriodCounterCount(v));
 }
 
@@ -70,6 +70,6 @@ void TMainForm::ShotCountSelChange(QObject*) {
 }
 
 void TMainForm::CycleCountAdjChange(QObject*) {
-    const auto v = qint32(WholeCount(CycleCountAdj->Value()));
+    const auto v = cmd::wholeCountSigned(CycleCountAdj->Value());
     commitSpin(CycleCountAdj, SystemSettings.CycleCount, v, cmd::setCycleCount(v));
 }

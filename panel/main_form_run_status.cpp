@@ -108,12 +108,9 @@ void TMainForm::retakePort(qint64 deadlineMs) {
     // another device by now.
     ComPort->Close();
     ComPort->SetShowErrors(false);
-    if (ComPort->Open()) {
+    if (ComPort->Open() && sameInstrumentAnswers()) {
         retakingPort = false;
-        DeviceLost = false;
-        // A device that came back may have been reset: echo off, and a
-        // full read-back so the window shows what it holds now.
-        SwitchEchoOff();
+        // A full read-back so the window shows what it holds now.
         TaskList.RefreshRequested = -1;
         TaskTimer->start();
         StatusTimer->start();
@@ -133,6 +130,23 @@ void TMainForm::retakePort(qint64 deadlineMs) {
         RestartApp();
     else
         ExitApp();
+}
+
+bool TMainForm::sameInstrumentAnswers() {
+    // A device that came back may have been reset: echo off first. Then it
+    // must be the same instrument, not another one now under that name.
+    DeviceLost = false;
+    const TInstrumentIdentity known = InstrumentIdentity;
+    SwitchEchoOff();
+    ParseIDN();
+    const bool same = !DeviceLost && InstrumentIdentity.Model == known.Model &&
+                      InstrumentIdentity.SerialNumber == known.SerialNumber;
+    InstrumentIdentity = known;
+    if (!same) {
+        DeviceLost = true;
+        ComPort->Close();
+    }
+    return same;
 }
 
 void TMainForm::UpdateStatus() {

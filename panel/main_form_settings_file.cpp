@@ -100,10 +100,14 @@ void TMainForm::playSettingsFile() {
 
     SettingsSnapshot.clear();
     QString error;
-    if (!ReadSettingsFile(openFile->selectedFiles().constFirst(), SettingsSnapshot, error)) {
+    QStringList read;
+    // The whole file is checked before a line goes out.
+    if (!ReadSettingsFile(openFile->selectedFiles().constFirst(), read, error) ||
+        !CheckSettingsLines(read, error)) {
         QMessageBox::warning(this, QStringLiteral("Warning"), error);
         return;
     }
+    SettingsSnapshot = read;
     if (SettingsSnapshot.isEmpty()) {
         showMessage(QStringLiteral("Empty file."));
     } else {

@@ -31,17 +31,17 @@ void TMainForm::SystemModeSelChange(QObject*) {
 }
 
 void TMainForm::SysBurstAdjChange(QObject*) {
-    const auto v = quint32(WholeCount(SysBurstAdj->Value()));
+    const auto v = cmd::wholeCountUnsigned(SysBurstAdj->Value());
     commitSpin(SysBurstAdj, SystemSettings.BurstCount, v, cmd::setSystemBurstCount(v));
 }
 
 void TMainForm::SysDutyOnAdjChange(QObject*) {
-    const auto v = quint32(WholeCount(SysDutyOnAdj->Value()));
+    const auto v = cmd::wholeCountUnsigned(SysDutyOnAdj->Value());
     commitSpin(SysDutyOnAdj, SystemSettings.DutyOnCount, v, cmd::setSystemDutyOnCount(v));
 }
 
 void TMainForm::SysDutyOffAdjChange(QObject*) {
-    const auto v = quint32(WholeCount(SysDutyOffAdj->Value()));
+    const auto v = cmd::wholeCountUnsigned(SysDutyOffAdj->Value());
     commitSpin(SysDutyOffAdj, SystemSettings.DutyOffCount, v, cmd::setSystemDutyOffCount(v));
 }
 

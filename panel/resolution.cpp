@@ -1,5 +1,6 @@
 #include "panel/resolution.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pg5400 {
@@ -10,17 +11,24 @@ double RoundTo(double value, int decimals) {
 }
 
 bool CheckResolution(double value, double resolution) {
-    const double v = RoundTo(std::abs(value), 13);
-    const double r = RoundTo(std::abs(resolution), 13);
-    if (std::abs(v - r) <= 9e-13)
+    // In whole picoseconds, the finest decimal any control shows: a division
+    // by the step in doubles leaves a tenth of a 5 ps step of rounding error
+    // at 1000 s, enough to refuse values that lie on the grid. The extended
+    // product is exact to well below half a picosecond over the whole range.
+    if (!std::isfinite(value) || !std::isfinite(resolution))
+        return false;
+    constexpr long double kPerSecond = 1e12L;
+    const long double v = std::fabs(static_cast<long double>(value)) * kPerSecond;
+    const long double r = std::fabs(static_cast<long double>(resolution)) * kPerSecond;
+    if (v > 9e18L || r > 9e18L)
+        return false;
+    const long long units = std::llround(v);
+    const long long step = std::llround(r);
+    if (step == 0) // no instrument identified yet
         return true;
-    if (r == 0)
-        return true;
-    const double ratio = v / r;
-    double q = RoundTo(ratio - std::trunc(ratio), 3);
-    if (q >= 1 || std::isnan(q))
-        q = 0;
-    return !(q > 9e-13);
+    // Within a two-thousandth of a step of the grid counts as on it.
+    const long long rest = units % step;
+    return std::min(rest, step - rest) * 2000 < step;
 }
 
 } // namespace pg5400

@@ -1,8 +1,9 @@
 #include "panel/settings_file.h"
 
+#include "panel/whole_file.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <optional>
 
@@ -80,26 +81,55 @@ bool ReadSettingsFile(const QString& path, QStringList& lines, QString& error) {
     return true;
 }
 
-bool WriteSettingsFile(const QString& path, const QStringList& lines, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot open \"%1\" for writing: %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
+namespace {
+
+// Far longer than any line the panel writes, far shorter than noise.
+constexpr qsizetype kMaxCommandLength = 256;
+constexpr qsizetype kMaxCommentLength = 1000;
+
+bool isCommandText(const QString& line) {
+    if (line.size() > kMaxCommandLength)
         return false;
-    }
-    // Without a commit the temporary file is discarded and the old file stays.
-    // The explicit flush matters: commit alone takes a failure to write out the
-    // last buffered bytes for success and puts a cut-off file in place.
-    const QByteArray data = EncodeSettingsFile(lines);
-    const bool written = file.write(data) == data.size() && file.flush();
-    if (!written || !file.commit()) {
-        error = QStringLiteral("Cannot write \"%1\": %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
-        if (!written)
-            file.cancelWriting();
+    for (const QChar c : line)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    return true;
+}
+
+bool isCommentText(const QString& line) {
+    if (line.size() > kMaxCommentLength)
+        return false;
+    for (const QChar c : line)
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool CheckSettingsLines(const QStringList& lines, QString& error) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        // Played as the playback plays it: a line with "//" is a comment.
+        const bool fits =
+            line.contains(QStringLiteral("//")) ? isCommentText(line) : isCommandText(line);
+        if (fits)
+            continue;
+        QString shown = line.left(40);
+        for (QChar& c : shown)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                c = QChar(0xb7); // a middle dot for each control character
+        error = QStringLiteral("This is not a settings file; nothing was sent.\n"
+                               "Line %1 is no command or comment: \"%2%3\"")
+                    .arg(i + 1)
+                    .arg(shown, line.size() > 40 ? QStringLiteral("...") : QString());
         return false;
     }
     return true;
+}
+
+bool WriteSettingsFile(const QString& path, const QStringList& lines, QString& error) {
+    return WriteWholeFile(path, EncodeSettingsFile(lines), error);
 }
 
 } // namespace pg5400

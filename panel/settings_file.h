@@ -23,4 +23,10 @@ bool ReadSettingsFile(const QString& path, QStringList& lines, QString& error);
 // byte has been written, so a failed save leaves the old file as it was.
 bool WriteSettingsFile(const QString& path, const QStringList& lines, QString& error);
 
+// True when the lines can be a settings file: "//" comments and empty lines
+// of text, and command lines of printable ASCII of reasonable length. A file
+// of other bytes would be played to the instrument as noise; error names the
+// first line that is none of these.
+bool CheckSettingsLines(const QStringList& lines, QString& error);
+
 } // namespace pg5400

@@ -72,32 +72,21 @@ bool MakeLockFile(const QString& lockFile) {
 }
 
 qint64 OtherOpener(const QString& device) {
-    const QString self = QString::number(::getpid());
-    // The far end of a pseudo-terminal holds /dev/ptmx with the same index.
-    QString ptyIndex;
+    // A pseudo-terminal is a simulator's or a test peer's, which keeps its own
+    // side open; and a closed one's number is soon given to the next, while
+    // old descriptors still name it.
     if (device.startsWith(QStringLiteral("/dev/pts/")))
-        ptyIndex = device.mid(9);
+        return 0;
+    const QString self = QString::number(::getpid());
     const QDir proc(QStringLiteral("/proc"));
     for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (pid == self || pid.isEmpty() || !pid.at(0).isDigit())
             continue;
         const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
-        bool opens = false;
-        bool farEnd = false;
         for (const QString& fd :
-             fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-            const QString target = QFileInfo(fds.filePath(fd)).symLinkTarget();
-            if (target == device) {
-                opens = true;
-            } else if (!ptyIndex.isEmpty() && target == QStringLiteral("/dev/ptmx")) {
-                QFile info(proc.filePath(pid + QStringLiteral("/fdinfo/") + fd));
-                if (info.open(QIODevice::ReadOnly) &&
-                    info.readAll().contains("tty-index:\t" + ptyIndex.toLatin1() + '\n'))
-                    farEnd = true;
-            }
-        }
-        if (opens && !farEnd)
-            return pid.toLongLong();
+             fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device)
+                return pid.toLongLong();
     }
     return 0;
 }

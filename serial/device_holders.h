@@ -18,8 +18,8 @@ qint64 LockHolder(const QString& lockFile);
 bool MakeLockFile(const QString& lockFile);
 
 // Another process that has the device open (without locks, like a terminal
-// program): its PID, 0 when none is seen. This process and the far end of a
-// pseudo-terminal (which keeps its own side open) do not count.
+// program): its PID, 0 when none is seen. This process does not count, nor
+// do pseudo-terminals (simulated instruments).
 qint64 OtherOpener(const QString& device);
 
 // A process's program name, empty when unknown.

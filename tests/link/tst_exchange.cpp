@@ -137,13 +137,19 @@ private Q_SLOTS:
                                      {"C?", "1E-5"},
                                      {"D?", "abc"},
                                      {"E?", "-7"},
-                                     {"F?", "nan"}});
+                                     {"F?", "nan"},
+                                     {"G?", "\x01\x02 17\x1f"},
+                                     {"H?", "\x7f"
+                                            "2.5e-3"}});
         usePeer(*peer);
         QCOMPARE(QueryText(QStringLiteral("A")), QStringLiteral("  42")); // leading blanks stay
         QCOMPARE(QueryInteger(QStringLiteral("A")), 42);
         QCOMPARE(QueryInt64(QStringLiteral("B")), 4294967295u);
         QCOMPARE(QueryInt64(QStringLiteral("E")), 4294967289u);
         QCOMPARE(QueryFloat(QStringLiteral("C")), 1e-5);
+        // Every character of code 32 or less goes at both ends; DEL is no blank.
+        QCOMPARE(QueryInteger(QStringLiteral("G")), 17);
+        QCOMPARE(QueryFloat(QStringLiteral("H")), 0.0);
         const int before = int(readLog().size());
         QCOMPARE(QueryInteger(QStringLiteral("B")), 0); // beyond 32 bits
         QCOMPARE(QueryInteger(QStringLiteral("D")), 0);

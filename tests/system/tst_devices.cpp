@@ -120,8 +120,15 @@ private Q_SLOTS:
     // The device vanishes in the middle of a read-back: one question, not
     // one per remaining line.
     void vanishingDuringReadBackAsksOnce() {
+        QTemporaryDir dev;
         PanelHarness h("5454");
+        // Through a name that goes with the device: a closed pseudo-terminal's
+        // number is soon another's.
+        const QString name = dev.filePath("ttyACM0");
+        QVERIFY(link(path(h.instrument().devicePath()), name));
+        serialport::SetPortTableOverride({name});
         QVERIFY(h.start());
+        QFile::remove(name);
         sim::Faults f = h.instrument().faults();
         f.disconnectAfter = h.mark() + 20;
         h.instrument().setFaults(f);
@@ -217,9 +224,15 @@ private Q_SLOTS:
     // each device that exists but could not be opened, and why.
     void noInstrumentBoxNamesDevicesItCouldNotOpen() {
         QTemporaryDir dev;
-        PtyPeer held;
+        // A device another program has open without locks (a plain file
+        // stands in: pseudo-terminals are not checked for other openers).
+        const QString held = dev.filePath(QStringLiteral("ttyUSB8"));
+        {
+            QFile node(held);
+            QVERIFY(node.open(QIODevice::WriteOnly));
+        }
         QProcess holder; // a terminal program without locks
-        holder.setStandardInputFile(path(held.path()));
+        holder.setStandardInputFile(held);
         holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
         QVERIFY(holder.waitForStarted());
         QString denied = dev.filePath(QStringLiteral("ttyUSB7"));
@@ -232,7 +245,7 @@ private Q_SLOTS:
             QVERIFY(node.setPermissions({}));
         }
         PanelHarness h("5402");
-        serialport::SetPortTableOverride({denied, path(held.path()), dev.filePath("missing")});
+        serialport::SetPortTableOverride({denied, held, dev.filePath("missing")});
         h.answers().enqueue(QMessageBox::No);
         QVERIFY(!h.start());
         QCOMPARE(h.answers().texts().size(), 1);
@@ -241,11 +254,11 @@ private Q_SLOTS:
         QVERIFY2(details.contains(QStringLiteral("COM1 %1: permission denied").arg(denied)),
                  qPrintable(details));
         QVERIFY2(details.contains(QStringLiteral("COM2 %1: in use by sleep (PID %2)")
-                                      .arg(path(held.path()))
+                                      .arg(held)
                                       .arg(holder.processId())),
                  qPrintable(details));
         QVERIFY(!details.contains(QStringLiteral("COM3")));
-        QCOMPARE(held.received(), std::string());
+        QCOMPARE(QFileInfo(held).size(), 0);
         holder.kill();
         holder.waitForFinished();
     }

@@ -139,6 +139,8 @@ private Q_SLOTS:
     void fileFromOneModelPlayedToAnother();
     void playbackSkipsCommentsAndSendsBlankLines();
     void emptyFileAndCancelledOpen();
+    void fileOfOtherBytesIsRefusedWhole();
+    void handWrittenLatin1FilePlays();
     void fileChosenDuringAnExchangeWaitsForIt();
 
 private:
@@ -392,6 +394,46 @@ void TstStorage::playbackSkipsCommentsAndSendsBlankLines() {
     QCOMPARE(h.answers().texts(), QStringList{QStringLiteral("Settings loaded.")});
     QCOMPARE(f->PeriodAdj->Value(), 0.003);
     QVERIFY(!pg5400::SettingsSnapshot.contains(QStringLiteral("// made by hand")));
+}
+
+// Random bytes chosen by mistake: refused as a whole, with the first line
+// that is no command named, and nothing reaches the instrument. A Latin-1
+// file written by hand still plays.
+void TstStorage::fileOfOtherBytesIsRefusedWhole() {
+    PanelHarness h;
+    QVERIFY(h.start());
+    QByteArray noise(300 * 1024, '\0');
+    quint32 x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 24);
+    }
+    writeBytes(dir->filePath(QStringLiteral("noise.txt")),
+               QByteArray(":PULS0:PER 0.004\r\n") + noise);
+    FileDialogUser user{dir->filePath(QStringLiteral("noise.txt"))};
+    h.answers().setDialogHandler(std::ref(user));
+    const std::size_t m = h.mark();
+    h.form()->RestoreSettingsFromFile1->trigger();
+    QVERIFY(h.waitIdle());
+    QCOMPARE(h.answers().count(), 1);
+    QVERIFY2(h.answers().texts().at(0).startsWith(
+                 QStringLiteral("This is not a settings file; nothing was sent.\nLine 2 ")),
+             qPrintable(h.answers().texts().at(0)));
+    QVERIFY(h.setLinesSince(m).empty());
+}
+
+void TstStorage::handWrittenLatin1FilePlays() {
+    PanelHarness h;
+    QVERIFY(h.start());
+    writeBytes(dir->filePath(QStringLiteral("latin.txt")),
+               "// r\xE9glage de l'\xE9t\xE9 \xB5s\r\n:PULS0:PER 0.004\r\n");
+    FileDialogUser user{dir->filePath(QStringLiteral("latin.txt"))};
+    h.answers().setDialogHandler(std::ref(user));
+    const std::size_t m = h.mark();
+    h.form()->RestoreSettingsFromFile1->trigger();
+    QVERIFY(h.waitIdle());
+    QCOMPARE(h.answers().texts(), QStringList{QStringLiteral("Settings loaded.")});
+    QCOMPARE(h.setLinesSince(m), std::vector<std::string>{":PULS0:PER 0.004"});
 }
 
 void TstStorage::emptyFileAndCancelledOpen() {

@@ -1,11 +1,13 @@
 // The panel's window-free pieces: channel naming, the command queue and the
 // timing grid test.
 #include "comm/exchange.h"
+#include "controls/spinvaluemodel.h"
 #include "panel/command_queue.h"
 #include "panel/resolution.h"
 #include "panel/settings_cache.h"
 
 #include <QTest>
+#include <cmath>
 
 using namespace pg5400;
 
@@ -86,6 +88,60 @@ private Q_SLOTS:
         QFETCH(double, resolution);
         QFETCH(bool, accepted);
         QCOMPARE(CheckResolution(value, resolution), accepted);
+    }
+
+    // Across the whole range of every grid, values as the delay and period
+    // controls produce them (typed decimals with the control's decimals, or
+    // stepped from a typed value): on the grid accepted, one unit of the last
+    // shown decimal off it refused.
+    void resolutionGridOverWholeRange() {
+        struct Grid {
+            double step;
+            int decimals;
+            double limit;
+        };
+        for (const Grid g : {Grid{5e-12, 12, 4000}, Grid{4e-9, 9, 4000}, Grid{5e-9, 9, 1000},
+                             Grid{1e-8, 8, 1000}}) {
+            const long long stepUnits = std::llround(g.step * 1e12);
+            const long long lastDecimal = std::llround(std::pow(10.0, 12 - g.decimals));
+            const long long top = std::llround(g.limit * 1e12) / stepUnits;
+            for (long long k :
+                 {1LL, 7LL, 1000LL, 123457LL, 10000001LL, top / 3, top / 2 + 1, top - 1, top}) {
+                if (k <= 0 || k > top)
+                    continue;
+                const long long units = k * stepUnits;
+                const auto typed = [&](long long u) {
+                    // The digits as typed: seconds with twelve decimals.
+                    return QStringLiteral("%1.%2")
+                        .arg(u / 1000000000000LL)
+                        .arg(u % 1000000000000LL, 12, 10, QLatin1Char('0'))
+                        .toDouble();
+                };
+                QVERIFY2(CheckResolution(typed(units), g.step),
+                         qPrintable(QStringLiteral("%1 x %2").arg(k).arg(g.step)));
+                QVERIFY2(CheckResolution(-typed(units), g.step), "negative");
+                if (lastDecimal % stepUnits != 0)
+                    for (long long off : {lastDecimal, -lastDecimal})
+                        QVERIFY2(
+                            !CheckResolution(typed(units + off), g.step),
+                            qPrintable(QStringLiteral("%1 x %2 %3").arg(k).arg(g.step).arg(off)));
+                TSpinValueModel spin;
+                spin.setMinValue(-g.limit);
+                spin.setMaxValue(g.limit);
+                spin.setDecimals(g.decimals);
+                spin.setIncrement(g.step);
+                spin.setValue(typed(units));
+                for (int i = 0; i < 50 && spin.Value() + g.step <= g.limit; ++i) {
+                    spin.SpinUp();
+                    QVERIFY2(CheckResolution(spin.Value(), g.step),
+                             qPrintable(QString::number(spin.Value(), 'g', 17)));
+                }
+            }
+        }
+        QVERIFY(CheckResolution(50.000000000965, 5e-12));
+        QVERIFY(CheckResolution(1000.000000000895, 5e-12));
+        QVERIFY(!CheckResolution(qInf(), 5e-12));
+        QVERIFY(!CheckResolution(qQNaN(), 1e-8));
     }
 
     void roundingIsHalfAwayFromZero() {

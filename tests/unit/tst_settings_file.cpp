@@ -1,13 +1,16 @@
 // The settings file's text: decoding, line splitting, writing, and a save
 // that fails part-way.
+#include "panel/jpeg_io.h"
 #include "panel/settings_file.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace pg5400;
 
@@ -23,6 +26,8 @@ private Q_SLOTS:
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
     void reportsFilesThatCannotBeOpened();
+    void captureOnAFullDiskKeepsTheOldFile();
+    void writableFileInAFolderThatIsNot();
 };
 
 void TstSettingsFile::splitsAtEveryLineBreak_data() {
@@ -165,6 +170,59 @@ void TstSettingsFile::reportsFilesThatCannotBeOpened() {
     error.clear();
     QVERIFY(!WriteSettingsFile(dir.filePath(QStringLiteral("no/such/dir.txt")), lines, error));
     QVERIFY(error.contains(QStringLiteral("dir.txt")));
+}
+
+// The screen capture is written the same safe way: a JPEG cut off by a full
+// disk is never put in place of the old one.
+void TstSettingsFile::captureOnAFullDiskKeepsTheOldFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shot.jpg"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old picture");
+    }
+    QImage image(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) // noise: no small JPEG
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, (x ^ y) % 256));
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    QString error;
+    const bool written = WriteJpeg(image, path, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!written);
+    QVERIFY(error.contains(QStringLiteral("shot.jpg")));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old picture"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("shot.jpg")});
+}
+
+// A settings file the user may write, in a folder where no temporary file
+// can be made: written directly.
+void TstSettingsFile::writableFileInAFolderThatIsNot() {
+    if (::geteuid() == 0)
+        QSKIP("root writes to any folder; run as a user to check this");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lab.txt"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QString error;
+    const bool written = WriteSettingsFile(path, {QStringLiteral(":PULS0:PER 0.002")}, error);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY2(written, qPrintable(error));
+    QStringList lines;
+    QVERIFY(ReadSettingsFile(path, lines, error));
+    QCOMPARE(lines, QStringList{QStringLiteral(":PULS0:PER 0.002")});
 }
 
 QTEST_GUILESS_MAIN(TstSettingsFile)

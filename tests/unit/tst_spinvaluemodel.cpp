@@ -220,8 +220,10 @@ private slots:
         m.setValue(4e9);
         QCOMPARE(m.IntValue(), INT_MAX); // saturates instead of overflowing
 
-        TSpinValueModel wide; // an infinite bound must not overflow the focus limit
-        wide.setMaxValue(qInf());
+        TSpinValueModel wide;               // the widest bound must not overflow the focus limit
+        QVERIFY(!wide.setMaxValue(qInf())); // refused, as NaN is
+        QVERIFY(!wide.setMinValue(-qInf()));
+        QVERIFY(wide.setMaxValue(std::numeric_limits<double>::max()));
         wide.SetIncExponent(1 << 30);
         QVERIFY(wide.IncExponent() > 300 && wide.IncExponent() < 1000);
     }

@@ -117,6 +117,30 @@ class TstPlusSpinEdit : public QObject {
     Q_OBJECT
 
 private slots:
+    // AutoSize formats the bounds: an infinite one is refused instead of
+    // ending in an exception inside a Qt handler.
+    void nonFiniteBoundsAreRefused() {
+        Panel p;
+        p.edit->setMaxValue(1000);
+        p.edit->setMaxValue(qInf());
+        p.edit->setMinValue(-qInf());
+        p.edit->setMaxValue(qQNaN());
+        QCOMPARE(p.edit->MaxValue(), 1000.0);
+        QVERIFY(std::isfinite(p.edit->MinValue()));
+    }
+
+    // A border change sizes the control anew, as re-creating its window does.
+    void borderChangeReappliesAutoSize() {
+        Panel p;
+        p.edit->setMaxValue(100000);
+        p.edit->setAutoSize(true);
+        const QSize fitted = p.edit->size();
+        p.edit->resize(40, 60);
+        p.edit->setBorderStyle(TPlusSpinEdit::bsNone);
+        QCOMPARE(p.edit->height(), fitted.height());
+        QVERIFY(std::abs(p.edit->width() - fitted.width()) <= 2);
+    }
+
     void assignmentInCodeFiresLikeAnEdit() {
         Panel p;
         p.edit->setValue(12);
