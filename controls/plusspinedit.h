@@ -155,7 +155,6 @@ private:
     int fFocusRight = 0;
     int fFocusBottom = 0;
     bool DisplayFieldsInitialized = false;
-    bool fInLayout = false;
 
     QToolButton* fUpButton = nullptr;
     QToolButton* fDownButton = nullptr;

@@ -87,12 +87,15 @@ namespace {
 constexpr qsizetype kMaxCommandLength = 256;
 constexpr qsizetype kMaxCommentLength = 1000;
 
+// Printable Latin-1: what a line can carry to the instrument byte for byte.
 bool isCommandText(const QString& line) {
     if (line.size() > kMaxCommandLength)
         return false;
-    for (const QChar c : line)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+    for (const QChar c : line) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u > 0xff)
             return false;
+    }
     return true;
 }
 

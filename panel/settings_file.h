@@ -24,7 +24,7 @@ bool ReadSettingsFile(const QString& path, QStringList& lines, QString& error);
 bool WriteSettingsFile(const QString& path, const QStringList& lines, QString& error);
 
 // True when the lines can be a settings file: "//" comments and empty lines
-// of text, and command lines of printable ASCII of reasonable length. A file
+// of text, and command lines of printable Latin-1 of reasonable length. A file
 // of other bytes would be played to the instrument as noise; error names the
 // first line that is none of these.
 bool CheckSettingsLines(const QStringList& lines, QString& error);

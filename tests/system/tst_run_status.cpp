@@ -58,6 +58,8 @@ private Q_SLOTS:
     void errorCodes();
     void firmwareOneNeverAsksForErrors();
     void demoModeSwitchesThePollOff();
+    void pollWithoutReply_data();
+    void pollWithoutReply();
     void unpluggedInstrumentAsksToRestart_data();
     void unpluggedInstrumentAsksToRestart();
 };
@@ -270,6 +272,47 @@ void TstRunStatus::demoModeSwitchesThePollOff() {
     QVERIFY(QTest::qWaitFor([&] { return !h.form()->StatusTimer->isActive(); }, 5000));
     QCOMPARE(h.mark(), std::size_t(0));
     QCOMPARE(h.answers().texts(), QStringList{QStringLiteral("Entering Demo Mode")});
+}
+
+// The poll's first question gets no reply: "Communications lost. Restart?".
+// Ignore goes on with 0 for it (the run indicator shows stopped) and asks the
+// rest; Yes and No end the program with no further question.
+void TstRunStatus::pollWithoutReply_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Ignore goes on") << int(QMessageBox::Ignore);
+    QTest::newRow("Yes restarts") << int(QMessageBox::Yes);
+    QTest::newRow("No exits") << int(QMessageBox::No);
+}
+
+void TstRunStatus::pollWithoutReply() {
+    QFETCH(int, answer);
+    PanelHarness h;
+    QVERIFY(h.start());
+    pollByHand(h);
+    TMainForm* f = h.form();
+    f->RunStopbtn->click();
+    QVERIFY(h.waitIdle());
+    QTRY_VERIFY(pg5400::Running);
+    sim::Faults silent = h.instrument().faults();
+    const std::size_t m = h.mark();
+    silent.onLine[m + 1] = sim::ReplyFault::NoReply;
+    h.instrument().setFaults(silent);
+    h.answers().enqueue(QMessageBox::StandardButton(answer));
+    poll(h);
+    QCOMPARE(h.answers().texts(), QStringList{QStringLiteral("Communications lost. Restart?")});
+    const std::vector<std::string> asked = h.linesSince(m);
+    QCOMPARE(asked.front(), std::string(":PULS0:STAT?"));
+    if (answer == QMessageBox::Ignore) {
+        QVERIFY(!communication::ShutdownBegun);
+        QVERIFY(!pg5400::Running);
+        QCOMPARE(f->RunStopbtn->text(), QStringLiteral("Run"));
+        QVERIFY(asked.size() > 1); // the poll went on
+        QVERIFY(f->StatusTimer->isActive());
+    } else {
+        QVERIFY(communication::ShutdownBegun);
+        QCOMPARE(asked.size(), std::size_t(1));
+        QCOMPARE(h.restarts(), answer == QMessageBox::Yes ? 1 : 0);
+    }
 }
 
 void TstRunStatus::unpluggedInstrumentAsksToRestart_data() {

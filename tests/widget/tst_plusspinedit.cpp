@@ -1,5 +1,6 @@
 // TPlusSpinEdit driven through real key and mouse events, offscreen.
 #include "controls/plusspinedit.h"
+#include "tests/support/modal_answerer.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -25,25 +26,6 @@ int cells(const QFont& font, const QString& s) {
         w += fm.horizontalAdvance(c);
     return w;
 }
-
-// Closes every modal message box that comes up, pressing OK, and keeps its text.
-class ModalAnswerer : public QObject {
-public:
-    QStringList texts;
-    ModalAnswerer() {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->text();
-            box->button(QMessageBox::Ok)->click();
-        });
-        timer.start(10);
-    }
-
-private:
-    QTimer timer;
-};
 
 struct Panel {
     QList<double> changes; // outlives the window: closing it may end a spin
@@ -280,12 +262,12 @@ private slots:
 
     void invalidDigitShowsTheErrorBox() {
         Panel p;
-        ModalAnswerer answerer;
+        testsupport::ModalAnswerer answerer;
         p.edit->setValue(-5);
         p.edit->SetIncExponent(2); // left of the minus sign: "0-5.00"
         const QString text = p.edit->Text();
         QTest::keyClicks(p.edit, QStringLiteral("7"));
-        QCOMPARE(answerer.texts, QStringList{QStringLiteral("Not a valid number")});
+        QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Not a valid number")});
         QCOMPARE(p.edit->Value(), -5.0);
         QCOMPARE(p.edit->Text(), text);
         QCOMPARE(p.edit->IncExponent(), 2);
