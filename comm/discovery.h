@@ -27,7 +27,8 @@ bool ConnectInstrument();
 // and why ("COM2 /dev/ttyUSB0: permission denied: ...").
 QStringList ScanFindings();
 // The two lines that switch the instrument's character echo off on both of
-// its interfaces; what they leave behind in the input is dropped.
+// its interfaces (the scan's and the hand-picked port's); whatever they leave
+// in the input is flushed by the next exchange.
 void SwitchEchoOff();
 // Asks *IDN? and fills InstrumentIdentity from the reply.
 void ParseIDN();

@@ -99,8 +99,7 @@ void TPlusSpinEdit::setEnabled(bool on) {
     setFocusPolicy(on ? Qt::StrongFocus : Qt::TabFocus);
     if (!on) {
         // Input is ignored from now on, so a spin in progress would never end.
-        fTimer->stop();
-        endSpin();
+        EndSpin();
     }
     LayoutButtons();
     update();

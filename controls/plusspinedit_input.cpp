@@ -116,8 +116,7 @@ void TPlusSpinEdit::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
     // A modal box raised by an OnChange handler takes the focus and the key or
     // button release with it; end the spin here so it cannot run on unseen.
-    fTimer->stop();
-    endSpin();
+    EndSpin();
     update();
 }
 

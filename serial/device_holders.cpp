@@ -26,10 +26,6 @@ void SetLockDirectory(const QString& folder) {
     lockFolder = folder;
 }
 
-QString LockDirectory() {
-    return lockFolder;
-}
-
 namespace holders {
 
 QString LockFileFor(const QString& device) {

@@ -125,7 +125,7 @@ void TPGComPort::Read(QByteArray& text) {
             if (!FTimedOut) {
                 // Sleep until bytes arrive, at most 1 ms, so events keep flowing.
                 bool hungUp = false;
-                if (!FDevice.waitReadable(1, &hungUp) && hungUp && FDevice.hungUp()) {
+                if (!FDevice.waitReadable(1, &hungUp) && hungUp) {
                     // The device is gone: no reply can come, and asking to
                     // wait longer would only repeat for every later line.
                     FTimedOut = true;

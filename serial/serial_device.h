@@ -25,7 +25,6 @@ struct OpenFailure {
 // honoured and made; other serial programs follow the same convention. An
 // empty folder switches lock files off.
 void SetLockDirectory(const QString& folder);
-QString LockDirectory();
 
 // One open POSIX serial device, exclusively held (TIOCEXCL, flock and a lock
 // file), used without blocking: reads take only the bytes already waiting.

@@ -6,6 +6,7 @@
 #include "comm/terminal_sink.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/modal_answerer.h"
 #include "tests/support/pty_peer.h"
 
@@ -13,9 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <map>
-#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using namespace communication;
@@ -270,18 +269,14 @@ private Q_SLOTS:
         usePeer(*peer);
         CloseLog();
         // A file size limit just above the header makes a later line fail.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 100;
-        setrlimit(RLIMIT_FSIZE, &small);
+        testsupport::FileSizeLimit limit(100);
+        QVERIFY(limit.ok());
         ModalAnswerer answers;
         ToggleLoggingState();
         QVERIFY(LoggingEnabled);
         for (int i = 0; i < 5 && LoggingEnabled; ++i)
             SendCommand(QStringLiteral(":A LONG COMMAND LINE THAT FILLS THE FILE"));
-        setrlimit(RLIMIT_FSIZE, &old);
+        limit.lift();
         QVERIFY(!LoggingEnabled);
         QTRY_COMPARE(answers.texts(), QStringList{kLogNotWritableMessage});
         SendCommand(QStringLiteral("AFTER")); // no crash, nothing written

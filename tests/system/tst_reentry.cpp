@@ -15,6 +15,7 @@
 #include "serial/port_table.h"
 #include "serial/serial_device.h"
 #include "tests/support/edit_input.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"
 #include "tests/support/panel_view.h"
 #include "tests/support/queued_input.h"
@@ -29,8 +30,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using namespace testsupport;
@@ -289,16 +288,12 @@ private Q_SLOTS:
             boxInsideExchange = communication::ExchangeInProgress();
             return true;
         });
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 100;
-        setrlimit(RLIMIT_FSIZE, &small);
+        FileSizeLimit limit(100);
+        QVERIFY(limit.ok());
         f->SysBurstAdj->setValue(9);
         QTRY_VERIFY(!communication::LoggingEnabled);
         QTRY_VERIFY(boxSeen);
-        setrlimit(RLIMIT_FSIZE, &old);
+        limit.lift();
         QDir::setCurrent(here);
         QVERIFY(!boxInsideExchange);
         QCOMPARE(h.answers().texts(), QStringList{communication::kLogNotWritableMessage});

@@ -2,14 +2,13 @@
 // that fails part-way.
 #include "panel/jpeg_io.h"
 #include "panel/settings_file.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace pg5400;
@@ -140,16 +139,11 @@ void TstSettingsFile::failedSaveKeepsTheOldFile() {
         lines << QStringLiteral(":PULS1:DEL 0.000000%1").arg(i);
 
     // A file size limit makes the write fail part-way, even for root.
-    rlimit saved{};
-    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    testsupport::FileSizeLimit limit(100);
+    QVERIFY(limit.ok());
     QString error;
     const bool written = WriteSettingsFile(path, lines, error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.lift();
 
     QVERIFY(!written);
     QVERIFY(error.contains(QStringLiteral("keep.txt")));
@@ -186,16 +180,11 @@ void TstSettingsFile::captureOnAFullDiskKeepsTheOldFile() {
     for (int y = 0; y < image.height(); ++y) // noise: no small JPEG
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, (x ^ y) % 256));
-    rlimit saved{};
-    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    testsupport::FileSizeLimit limit(4096);
+    QVERIFY(limit.ok());
     QString error;
     const bool written = WriteJpeg(image, path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.lift();
     QVERIFY(!written);
     QVERIFY(error.contains(QStringLiteral("shot.jpg")));
     QFile old(path);
