@@ -11,81 +11,60 @@ struct SystemCommand {
     SystemSetting setting;
     const char* header;    // query header, also the settings-file header
     const char* setHeader; // header of the set line
-    ReplyType reply;
     SnapshotForm snapshot;
-    bool plus;
 };
 
 // In the order of the SystemSetting enumeration.
 constexpr SystemCommand systemCommands[] = {
-    {SystemSetting::Period, ":PULS0:PER", ":PULS0:PER", ReplyType::Number, SnapshotForm::Number,
-     false},
-    {SystemSetting::Mode, ":PULS0:MOD", ":PULS0:MOD", ReplyType::Keyword, SnapshotForm::Reply,
-     false},
-    {SystemSetting::BurstCount, ":PULS0:BCO", ":PULS0:BCO", ReplyType::WideInteger,
-     SnapshotForm::Value, false},
-    {SystemSetting::DutyOnCount, ":PULS0:PCO", ":PULS0:PCO", ReplyType::WideInteger,
-     SnapshotForm::Value, false},
-    {SystemSetting::DutyOffCount, ":PULS0:OCO", ":PULS0:OCO", ReplyType::WideInteger,
-     SnapshotForm::Value, false},
+    {SystemSetting::Period, ":PULS0:PER", ":PULS0:PER", SnapshotForm::Number},
+    {SystemSetting::Mode, ":PULS0:MOD", ":PULS0:MOD", SnapshotForm::Reply},
+    {SystemSetting::BurstCount, ":PULS0:BCO", ":PULS0:BCO", SnapshotForm::Value},
+    {SystemSetting::DutyOnCount, ":PULS0:PCO", ":PULS0:PCO", SnapshotForm::Value},
+    {SystemSetting::DutyOffCount, ":PULS0:OCO", ":PULS0:OCO", SnapshotForm::Value},
     // The instrument takes both header forms; the panel queries and saves the
     // long one and sets with the short one.
-    {SystemSetting::ExternalMode, ":PULS0:EXT:MODE", ":PULS0:EXT:MOD", ReplyType::Keyword,
-     SnapshotForm::Reply, false},
-    {SystemSetting::TriggerLevel, ":PULS0:EXT:LEV", ":PULS0:EXT:LEV", ReplyType::Number,
-     SnapshotForm::Number, false},
-    {SystemSetting::TriggerEdge, ":PULS0:EXT:EDG", ":PULS0:EXT:EDG", ReplyType::Keyword,
-     SnapshotForm::Reply, false},
-    {SystemSetting::GatePolarity, ":PULS0:EXT:POL", ":PULS0:EXT:POL", ReplyType::Keyword,
-     SnapshotForm::Reply, false},
-    {SystemSetting::AutoStart, ":SYST:AUT", ":SYST:AUT", ReplyType::Integer, SnapshotForm::Value,
-     false},
-    {SystemSetting::RunState, ":PULS0:STAT", ":PULS0:STAT", ReplyType::Integer, SnapshotForm::None,
-     false},
+    {SystemSetting::ExternalMode, ":PULS0:EXT:MODE", ":PULS0:EXT:MOD", SnapshotForm::Reply},
+    {SystemSetting::TriggerLevel, ":PULS0:EXT:LEV", ":PULS0:EXT:LEV", SnapshotForm::Number},
+    {SystemSetting::TriggerEdge, ":PULS0:EXT:EDG", ":PULS0:EXT:EDG", SnapshotForm::Reply},
+    {SystemSetting::GatePolarity, ":PULS0:EXT:POL", ":PULS0:EXT:POL", SnapshotForm::Reply},
+    {SystemSetting::AutoStart, ":SYST:AUT", ":SYST:AUT", SnapshotForm::Value},
+    {SystemSetting::RunState, ":PULS0:STAT", ":PULS0:STAT", SnapshotForm::None},
     {SystemSetting::PeriodCounterEnabled, ":PULS0:EXTP:STAT", ":PULS0:EXTP:STAT",
-     ReplyType::Integer, SnapshotForm::Value, true},
-    {SystemSetting::PeriodCounterAuto, ":PULS0:EXTP:AUT", ":PULS0:EXTP:AUT", ReplyType::Integer,
-     SnapshotForm::Value, true},
-    {SystemSetting::PeriodCounterCount, ":PULS0:EXTP:NCOU", ":PULS0:EXTP:NCOU", ReplyType::Integer,
-     SnapshotForm::Value, true},
-    {SystemSetting::PeriodCounterPeriod, ":PULS0:EXTP:PER", nullptr, ReplyType::Number,
-     SnapshotForm::None, true},
-    {SystemSetting::ShotCounterEnabled, ":PULS0:COUN:STAT", ":PULS0:COUN:STAT", ReplyType::Integer,
-     SnapshotForm::Value, true},
-    {SystemSetting::ShotCounterSource, ":PULS0:COUN:SOUR", ":PULS0:COUN:SOUR", ReplyType::Keyword,
-     SnapshotForm::Reply, true},
-    {SystemSetting::ShotCounterCount, ":PULS0:COUN:COUN", nullptr, ReplyType::WideInteger,
-     SnapshotForm::None, true},
-    {SystemSetting::SyncAutoUpdate, ":SYST:UPD:AUTO", ":SYST:UPD:AUTO", ReplyType::Integer,
-     SnapshotForm::Value, true},
-    {SystemSetting::CycleCount, ":PULS0:CCO", ":PULS0:CCO", ReplyType::Integer, SnapshotForm::Value,
-     true},
+     SnapshotForm::Value},
+    {SystemSetting::PeriodCounterAuto, ":PULS0:EXTP:AUT", ":PULS0:EXTP:AUT", SnapshotForm::Value},
+    {SystemSetting::PeriodCounterCount, ":PULS0:EXTP:NCOU", ":PULS0:EXTP:NCOU",
+     SnapshotForm::Value},
+    {SystemSetting::PeriodCounterPeriod, ":PULS0:EXTP:PER", nullptr, SnapshotForm::None},
+    {SystemSetting::ShotCounterEnabled, ":PULS0:COUN:STAT", ":PULS0:COUN:STAT",
+     SnapshotForm::Value},
+    {SystemSetting::ShotCounterSource, ":PULS0:COUN:SOUR", ":PULS0:COUN:SOUR", SnapshotForm::Reply},
+    {SystemSetting::ShotCounterCount, ":PULS0:COUN:COUN", nullptr, SnapshotForm::None},
+    {SystemSetting::SyncAutoUpdate, ":SYST:UPD:AUTO", ":SYST:UPD:AUTO", SnapshotForm::Value},
+    {SystemSetting::CycleCount, ":PULS0:CCO", ":PULS0:CCO", SnapshotForm::Value},
 };
 
 struct ChannelCommand {
     ChannelSetting setting;
     const char* suffix;
-    ReplyType reply;
     SnapshotForm snapshot;
-    bool outputOnly;
 };
 
 // In the order of the ChannelSetting enumeration.
 constexpr ChannelCommand channelCommands[] = {
-    {ChannelSetting::Enabled, ":STAT", ReplyType::Integer, SnapshotForm::Value, false},
-    {ChannelSetting::Delay, ":DEL", ReplyType::Number, SnapshotForm::Number, false},
-    {ChannelSetting::Width, ":WIDT", ReplyType::Number, SnapshotForm::Number, false},
-    {ChannelSetting::Mode, ":CMOD", ReplyType::Keyword, SnapshotForm::Reply, false},
-    {ChannelSetting::BurstCount, ":BCO", ReplyType::Integer, SnapshotForm::Value, false},
-    {ChannelSetting::DutyOnCount, ":PCO", ReplyType::Integer, SnapshotForm::Value, false},
-    {ChannelSetting::DutyOffCount, ":OCO", ReplyType::Integer, SnapshotForm::Value, false},
-    {ChannelSetting::SyncSource, ":SYNC", ReplyType::Keyword, SnapshotForm::Reply, false},
-    {ChannelSetting::Polarity, ":POL", ReplyType::Keyword, SnapshotForm::Reply, false},
-    {ChannelSetting::WaitCount, ":WCO", ReplyType::Integer, SnapshotForm::Value, false},
-    {ChannelSetting::GateMode, ":CGAT", ReplyType::Keyword, SnapshotForm::Reply, false},
-    {ChannelSetting::Amplitude, ":OUTP:AMPL", ReplyType::Number, SnapshotForm::Number, true},
-    {ChannelSetting::Mux, ":MUX", ReplyType::Integer, SnapshotForm::Value, true},
-    {ChannelSetting::MuxGate, ":MUXG", ReplyType::Integer, SnapshotForm::Value, true},
+    {ChannelSetting::Enabled, ":STAT", SnapshotForm::Value},
+    {ChannelSetting::Delay, ":DEL", SnapshotForm::Number},
+    {ChannelSetting::Width, ":WIDT", SnapshotForm::Number},
+    {ChannelSetting::Mode, ":CMOD", SnapshotForm::Reply},
+    {ChannelSetting::BurstCount, ":BCO", SnapshotForm::Value},
+    {ChannelSetting::DutyOnCount, ":PCO", SnapshotForm::Value},
+    {ChannelSetting::DutyOffCount, ":OCO", SnapshotForm::Value},
+    {ChannelSetting::SyncSource, ":SYNC", SnapshotForm::Reply},
+    {ChannelSetting::Polarity, ":POL", SnapshotForm::Reply},
+    {ChannelSetting::WaitCount, ":WCO", SnapshotForm::Value},
+    {ChannelSetting::GateMode, ":CGAT", SnapshotForm::Reply},
+    {ChannelSetting::Amplitude, ":OUTP:AMPL", SnapshotForm::Number},
+    {ChannelSetting::Mux, ":MUX", SnapshotForm::Value},
+    {ChannelSetting::MuxGate, ":MUXG", SnapshotForm::Value},
 };
 
 static_assert(std::size(systemCommands) == std::size_t(SystemSetting::CycleCount) + 1);
@@ -147,16 +126,8 @@ QString header(SystemSetting setting) {
     return QLatin1String(entry(setting).header);
 }
 
-ReplyType replyType(SystemSetting setting) {
-    return entry(setting).reply;
-}
-
 SnapshotForm snapshotForm(SystemSetting setting) {
     return entry(setting).snapshot;
-}
-
-bool isPlusFeature(SystemSetting setting) {
-    return entry(setting).plus;
 }
 
 QString channelHeader(int channel) {
@@ -171,16 +142,8 @@ QString header(ChannelSetting setting, int channel) {
     return channelHeader(channel) + QLatin1String(entry(setting).suffix);
 }
 
-ReplyType replyType(ChannelSetting setting) {
-    return entry(setting).reply;
-}
-
 SnapshotForm snapshotForm(ChannelSetting setting) {
     return entry(setting).snapshot;
-}
-
-bool isOutputChannelOnly(ChannelSetting setting) {
-    return entry(setting).outputOnly;
 }
 
 QString identityHeader() {

@@ -31,15 +31,6 @@ inline constexpr int OverCurrentError = 1;
 inline constexpr int OverTemperatureError = 2;
 inline constexpr int FanFailureError = 3;
 
-// How a query's reply is parsed.
-enum class ReplyType {
-    None,        // not queried (action only)
-    Integer,     // QueryInteger
-    WideInteger, // QueryInt64, low 32 bits kept unsigned
-    Number,      // QueryFloat
-    Keyword,     // QueryText, one keyword of an enumeration
-};
-
 // What follows the header in the settings-file line of a setting.
 enum class SnapshotForm {
     None,   // the setting has no settings-file line
@@ -95,15 +86,11 @@ enum class ChannelSetting {
 // --- Headers and their properties -------------------------------------------
 
 QString header(SystemSetting setting); // the query header
-ReplyType replyType(SystemSetting setting);
 SnapshotForm snapshotForm(SystemSetting setting);
-bool isPlusFeature(SystemSetting setting);
 
 QString channelHeader(int channel); // ":PULS3"; empty outside 1 to 8
 QString header(ChannelSetting setting, int channel);
-ReplyType replyType(ChannelSetting setting);
 SnapshotForm snapshotForm(ChannelSetting setting);
-bool isOutputChannelOnly(ChannelSetting setting);
 
 QString identityHeader();    // "*IDN"
 QString errorStatusHeader(); // "*ERS", reply one of the error codes above

@@ -97,43 +97,12 @@ int KeywordTable::indexOf(const QString& keyword) const {
     return NotFound;
 }
 
-int KeywordTable::indexOfCaption(const QString& caption) const {
-    for (int i = 0; i < count_; ++i) {
-        if (caption == QLatin1String(entries_[i].caption))
-            return i;
-    }
-    return NotFound;
-}
-
-QStringList KeywordTable::keywords() const {
-    QStringList list;
-    for (int i = 0; i < count_; ++i)
-        list << keyword(i);
-    return list;
-}
-
-QStringList KeywordTable::captions() const {
-    return captionsFor(true);
-}
-
 QStringList KeywordTable::captionsFor(bool plusOrHighResolution) const {
     QStringList list;
     const int n = countFor(plusOrHighResolution);
     for (int i = 0; i < n; ++i)
         list << caption(i);
     return list;
-}
-
-int syncSourceNumber(const QString& name) {
-    // "T0" first, then channels 1 to 8; the compact form is the list name
-    // without its blank.
-    for (int n = 0; n < SyncSources.count(); ++n) {
-        const QString listName = SyncSources.caption(n);
-        if (name == SyncSources.keyword(n) || name == listName ||
-            name == QString(listName).remove(QLatin1Char(' ')))
-            return n;
-    }
-    return NotFound;
 }
 
 } // namespace communication::cmd

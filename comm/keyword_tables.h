@@ -38,10 +38,7 @@ public:
 
     // Exact, case-sensitive comparison; NotFound when nothing matches.
     int indexOf(const QString& keyword) const;
-    int indexOfCaption(const QString& caption) const;
 
-    QStringList keywords() const;
-    QStringList captions() const;
     QStringList captionsFor(bool plusOrHighResolution) const;
 
 private:
@@ -76,10 +73,5 @@ extern const KeywordTable MuxGateModes;
 // keyword "T0", "CHA" ... "CHH", caption (sync source list entry) "T0",
 // "Ch A" ... "Ch H".
 extern const KeywordTable SyncSources;
-
-// The timer a sync name stands for: 0 for "T0", n for channel n's command
-// name ("CHC"), its list name ("Ch C") or the list name without blank ("ChC").
-// Exact and case-sensitive; NotFound for any other text.
-int syncSourceNumber(const QString& name);
 
 } // namespace communication::cmd

@@ -1,5 +1,6 @@
 // The channel area: eight pages built from one table of rows, with the few
 // ways the channels differ from each other in a second table.
+#include "comm/keyword_tables.h"
 #include "controls/plusspinedit.h"
 #include "panel/layout_helpers.h"
 
@@ -13,6 +14,8 @@
 namespace layout {
 
 namespace {
+
+namespace cmd = communication::cmd;
 
 // The rows of a channel page, in the tab order of the common pattern.
 enum Row {
@@ -46,7 +49,10 @@ struct RowSpec {
     Kind kind;
     QRect bounds; // in its group
     SpinSpec spin;
-    const char* items; // '|'-separated list items
+    // A list's entries come from the command language's table, so an entry's
+    // position is the keyword it sends; the check list has its own.
+    const communication::cmd::KeywordTable* list;
+    const char* items; // '|'-separated check list entries
     int index;
     Handler handler;
 };
@@ -57,50 +63,50 @@ const QChar comma(u',');
 const std::array<RowSpec, RowCount> kRows = {{
     // group, group bounds, caption, tooltip,
     //     control, kind, bounds, numeric entry (decimals, increment, min, max, value, separator),
-    //     list items, index (columns of the check list, checked state of the check box), handler
+    //     keyword table, check list entries, index (columns of the check list, checked state of the check box), handler
     {nullptr, {}, "Enabled", "Enables or disables channel ",
         "ChEnablebox%d", Kind::Check, {7, 7, 78, 17}, {},
-        nullptr, 1, &TMainForm::SetChEnableState},
+        nullptr, nullptr, 1, &TMainForm::SetChEnableState},
     {"ChDelayGrp%d", {7, 25, 200, 55}, "Delay", "Sets channel delay from selected sync source",
         "ChDelayAdj%d", Kind::Spin, {10, 20, 180, 24}, {12, 1e-08, -1000, 1000, 1000, comma},
-        nullptr, 0, &TMainForm::SetChannelDelay},
+        nullptr, nullptr, 0, &TMainForm::SetChannelDelay},
     {"ChWidthGrp%d", {7, 85, 200, 55}, "Width", "Sets channel pulse width",
         "ChWidthAdj%d", Kind::Spin, {10, 20, 180, 24}, {9, 1e-08, 1e-08, 1000, 2e-07, comma},
-        nullptr, 0, &TMainForm::SetChannelWidth},
+        nullptr, nullptr, 0, &TMainForm::SetChannelWidth},
     {"ChAmplitudeAdjGrp%d", {7, 145, 100, 55}, "Amplitude (V)", "Sets channel output amplitude",
         "ChAmplitudeAdj%d", Kind::Spin, {10, 20, 80, 24}, {2, 0.01, 3.3, 5, 5, QChar()},
-        nullptr, 0, &TMainForm::SetChAmplitude},
+        nullptr, nullptr, 0, &TMainForm::SetChAmplitude},
     {"ChBurstCountGrp%d", {212, 85, 115, 55}, "Burst Count", "Sets channel burst count when in channel burst mode",
         "ChBurstAdj%d", Kind::Spin, {10, 20, 95, 24}, {0, 1, 1, 1000000, 1, comma},
-        nullptr, 0, &TMainForm::SetChannelBurst},
+        nullptr, nullptr, 0, &TMainForm::SetChannelBurst},
     {"ChWaitCountGrp%d", {212, 145, 115, 55}, "Wait Count", "Sets number of pulses to wait until outputs start",
         "ChWaitCountAdj%d", Kind::Spin, {10, 20, 95, 24}, {0, 1, 0, 100000, 1, comma},
-        nullptr, 0, &TMainForm::SetChannelWaitCount},
+        nullptr, nullptr, 0, &TMainForm::SetChannelWaitCount},
     {"ChSyncSourceGrp%d", {332, 25, 145, 55}, "Sync Source", nullptr,
         "ChSyncSourceSel%d", Kind::Combo, {10, 20, 125, 24}, {},
-        "T0|Ch A|Ch B|Ch C|Ch D|Ch E|Ch F|Ch G|Ch H", 0, &TMainForm::SetChannelSyncSource},
+        &cmd::SyncSources, nullptr, 0, &TMainForm::SetChannelSyncSource},
     {"ChMuxGrp%d", {332, 145, 145, 55}, "Multiplexer", nullptr,
         "ChMuxSel%d", Kind::CheckList, {10, 15, 125, 36}, {},
-        "A|B|C|D|E|F|G|H", 4, &TMainForm::SetChannelMux},
+        nullptr, "A|B|C|D|E|F|G|H", 4, &TMainForm::SetChannelMux},
     {"ChModeGrp%d", {212, 25, 115, 55}, "Channel Mode", nullptr,
         "ChModeSel%d", Kind::Combo, {10, 20, 95, 24}, {},
-        "Normal|Single Shot|Burst|Duty Cycle", 0, &TMainForm::SetChannelMode},
+        &cmd::ChannelModes, nullptr, 0, &TMainForm::SetChannelMode},
     {"ChGateModeGrp%d", {482, 145, 115, 55}, "Gate Mode", nullptr,
         "ChGateModeSel%d", Kind::Combo, {10, 20, 95, 24}, {},
-        "Disabled|Active Low|Active High", 0, &TMainForm::SetChannelGateMode},
+        &cmd::ChannelGateModes, nullptr, 0, &TMainForm::SetChannelGateMode},
     {"ChPolarityGrp%d", {117, 145, 90, 55}, "Polarity", nullptr,
         "ChPolaritySel%d", Kind::Combo, {10, 20, 70, 24}, {},
-        "Inverted|Normal", 0, &TMainForm::SetChannelPolarity},
+        &cmd::ChannelPolarities, nullptr, 0, &TMainForm::SetChannelPolarity},
     {"ChDutyOnGrp%d", {482, 25, 115, 55}, "Duty Cycle On", "Sets channel number of on counts when in channel duty cycle mode",
         "ChDutyOnAdj%d", Kind::Spin, {10, 20, 95, 24}, {0, 1, 1, 1000000, 1000000, comma},
-        nullptr, 0, &TMainForm::SetChannelDCOn},
+        nullptr, nullptr, 0, &TMainForm::SetChannelDCOn},
     {"ChDutyOffGrp%d", {482, 85, 115, 55}, "Duty Cycle Off", "Sets channel number of off counts when in channel duty cycle mode",
         "ChDutyOffAdj%d", Kind::Spin, {10, 20, 95, 24}, {0, 1, 1, 1000000, 1000000, comma},
-        nullptr, 0, &TMainForm::SetChannelDCOff},
+        nullptr, nullptr, 0, &TMainForm::SetChannelDCOff},
     // No item selected; the box shows the first item's text.
     {"ChMuxGateGrp%d", {333, 84, 144, 55}, "Mux Gate (Ch H)", nullptr,
         "ChMuxGateSel%d", Kind::Combo, {10, 20, 125, 24}, {},
-        "Disabled|Gated|Inhibit|Invert", -1, &TMainForm::SetChMuxGate},
+        &cmd::MuxGateModes, nullptr, -1, &TMainForm::SetChMuxGate},
 }};
 // clang-format on
 
@@ -194,7 +200,10 @@ QWidget* buildRow(QWidget* functions, Row row, int n, const ChannelVariant& v) {
         SetOpaque(group);
 
     const QString name = named(entry.control, n);
-    const QStringList items = QString::fromLatin1(entry.items).split(QLatin1Char('|'));
+    // Models without plus features start with the standard entries; the
+    // read-back adds the others when the model has them.
+    const QStringList items = entry.list ? entry.list->captionsFor(false)
+                                         : QString::fromLatin1(entry.items).split(QLatin1Char('|'));
     switch (entry.kind) {
     case Kind::Spin: {
         QRect bounds = entry.bounds;

@@ -1,4 +1,5 @@
 // GroupBox23: the system settings page and the plus features page.
+#include "comm/keyword_tables.h"
 #include "controls/plusspinedit.h"
 #include "panel/layout_helpers.h"
 
@@ -13,6 +14,8 @@
 namespace layout {
 
 namespace {
+
+namespace cmd = communication::cmd;
 
 const QChar comma(u',');
 
@@ -45,15 +48,15 @@ void buildSystemPage(TMainForm* f, QWidget* page) {
     QGroupBox* modeGrp =
         NewGroup(ext, QStringLiteral("GroupBox105"), {6, 15, 115, 55}, QStringLiteral("Mode"));
     f->ExtModeSel = NewCombo(modeGrp, QStringLiteral("ExtModeSel"), {8, 20, 100, 24},
-                             {"Disabled", "Triggered", "Gated"}, 0);
+                             cmd::ExternalModes.captionsFor(false), 0);
     f->GatePolGrp = NewGroup(ext, QStringLiteral("GatePolGrp"), {7, 72, 115, 55},
                              QStringLiteral("Gate Polarity"));
     f->GatePolaritySel = NewCombo(f->GatePolGrp, QStringLiteral("GatePolaritySel"),
-                                  {6, 20, 100, 24}, {"Low", "High"}, 0);
+                                  {6, 20, 100, 24}, cmd::GatePolarities.captionsFor(false), 0);
     f->ExtTrigEdgGrp = NewGroup(ext, QStringLiteral("ExtTrigEdgGrp"), {128, 72, 115, 55},
                                 QStringLiteral("Trigger Edge"));
     f->TriggerEdgeSel = NewCombo(f->ExtTrigEdgGrp, QStringLiteral("TriggerEdgeSel"),
-                                 {6, 22, 100, 24}, {"Falling", "Rising"}, 0);
+                                 {6, 22, 100, 24}, cmd::TriggerEdges.captionsFor(false), 0);
 
     f->PeriodGrp = NewGroup(sys, QStringLiteral("PeriodGrp"), {9, 78, 175, 55},
                             QStringLiteral("Period"), QStringLiteral("Sets system pulse period"));
@@ -70,7 +73,7 @@ void buildSystemPage(TMainForm* f, QWidget* page) {
     QGroupBox* pulseMode =
         NewGroup(sys, QStringLiteral("GroupBox88"), {9, 20, 175, 55}, QStringLiteral("Pulse Mode"));
     f->SystemModeSel = NewCombo(pulseMode, QStringLiteral("SystemModeSel"), {10, 22, 155, 24},
-                                {"Continuous", "Single Shot", "Burst", "Duty Cycle"}, 0);
+                                cmd::SystemModes.captionsFor(false), 0);
 
     QGroupBox* duty = f->DutyCycleGrp = NewGroup(sys, QStringLiteral("DutyCycleGrp"),
                                                  {190, 63, 154, 130}, QStringLiteral("Duty Cycle"));
@@ -136,7 +139,7 @@ void buildPlusPage(TMainForm* f, QWidget* page) {
     f->ClearShotCount = NewButton(shots, QStringLiteral("ClearShotCount"), {24, 80, 75, 21},
                                   QStringLiteral("Clear"));
     f->ShotCountSel = NewCombo(shots, QStringLiteral("ShotCountSel"), {8, 54, 112, 24},
-                               {"T0", "ChA", "ChB", "ChC", "ChD"}, -1);
+                               cmd::ShotCounterSources.captionsFor(false), -1);
     NewLabel(shots, QStringLiteral("Label17"), {22, 38, 79, 16}, QStringLiteral("Source Select"));
     f->ShotCountlbl = NewLabel(shots, QStringLiteral("ShotCountlbl"), {4, 107, 124, 16},
                                QStringLiteral("Count: 4,294,967,296"));

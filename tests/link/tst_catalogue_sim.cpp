@@ -20,10 +20,13 @@ namespace c = communication::cmd;
 
 namespace {
 
+// How the panel reads each reply: the query primitive that applies.
+enum class Parse { None, Integer, WideInteger, Number, Keyword };
+
 struct Check {
     QString set;    // the catalogue's set line
     QString header; // the catalogue's query header
-    c::ReplyType type;
+    Parse type;
     double number = 0; // expected number or count
     const c::KeywordTable* table = nullptr;
     int index = 0; // expected keyword index
@@ -50,22 +53,22 @@ class TstCatalogueSim : public QObject {
         SendCommand(k.set, reply);
         QVERIFY2(reply == QStringLiteral("ok"), qPrintable(k.set + " -> " + reply));
         switch (k.type) {
-        case c::ReplyType::Number: {
+        case Parse::Number: {
             const double got = QueryFloat(k.header);
             QVERIFY2(std::abs(got - k.number) <= 1e-12 * std::max(1.0, std::abs(k.number)),
                      qPrintable(k.header + " " + QString::number(got, 'g', 17)));
             break;
         }
-        case c::ReplyType::WideInteger:
+        case Parse::WideInteger:
             QCOMPARE(double(QueryInt64(k.header)), k.number);
             break;
-        case c::ReplyType::Integer:
+        case Parse::Integer:
             QCOMPARE(double(QueryInteger(k.header)), k.number);
             break;
-        case c::ReplyType::Keyword:
+        case Parse::Keyword:
             QCOMPARE(k.table->indexOf(QueryText(k.header)), k.index);
             break;
-        case c::ReplyType::None:
+        case Parse::None:
             break;
         }
     }
@@ -116,50 +119,45 @@ private Q_SLOTS:
         const bool extended = info.plusOption || info.highResolution;
 
         std::vector<Check> system = {
-            {c::setPeriod(0.000123456), c::header(c::SystemSetting::Period), c::ReplyType::Number,
+            {c::setPeriod(0.000123456), c::header(c::SystemSetting::Period), Parse::Number,
              0.000123456},
-            {c::setSystemMode(2), c::header(c::SystemSetting::Mode), c::ReplyType::Keyword, 0,
+            {c::setSystemMode(2), c::header(c::SystemSetting::Mode), Parse::Keyword, 0,
              &c::SystemModes, 2},
             {c::setSystemBurstCount(4000000000ull), c::header(c::SystemSetting::BurstCount),
-             c::replyType(c::SystemSetting::BurstCount), 4000000000.0},
+             Parse::WideInteger, 4000000000.0},
             {c::setSystemDutyOnCount(17), c::header(c::SystemSetting::DutyOnCount),
-             c::replyType(c::SystemSetting::DutyOnCount), 17},
+             Parse::WideInteger, 17},
             {c::setSystemDutyOffCount(23), c::header(c::SystemSetting::DutyOffCount),
-             c::replyType(c::SystemSetting::DutyOffCount), 23},
-            {c::setExternalMode(2), c::header(c::SystemSetting::ExternalMode),
-             c::ReplyType::Keyword, 0, &c::ExternalModes, 2},
-            {c::setTriggerLevel(3.75), c::header(c::SystemSetting::TriggerLevel),
-             c::ReplyType::Number, 3.75},
-            {c::setTriggerEdge(0), c::header(c::SystemSetting::TriggerEdge), c::ReplyType::Keyword,
-             0, &c::TriggerEdges, 0},
-            {c::setGatePolarity(0), c::header(c::SystemSetting::GatePolarity),
-             c::ReplyType::Keyword, 0, &c::GatePolarities, 0},
-            {c::setAutoStart(true), c::header(c::SystemSetting::AutoStart),
-             c::replyType(c::SystemSetting::AutoStart), 1},
+             Parse::WideInteger, 23},
+            {c::setExternalMode(2), c::header(c::SystemSetting::ExternalMode), Parse::Keyword, 0,
+             &c::ExternalModes, 2},
+            {c::setTriggerLevel(3.75), c::header(c::SystemSetting::TriggerLevel), Parse::Number,
+             3.75},
+            {c::setTriggerEdge(0), c::header(c::SystemSetting::TriggerEdge), Parse::Keyword, 0,
+             &c::TriggerEdges, 0},
+            {c::setGatePolarity(0), c::header(c::SystemSetting::GatePolarity), Parse::Keyword, 0,
+             &c::GatePolarities, 0},
+            {c::setAutoStart(true), c::header(c::SystemSetting::AutoStart), Parse::Integer, 1},
         };
         if (extended) {
             system.push_back({c::setExternalMode(3), c::header(c::SystemSetting::ExternalMode),
-                              c::ReplyType::Keyword, 0, &c::ExternalModes, 3});
+                              Parse::Keyword, 0, &c::ExternalModes, 3});
             system.push_back({c::setPeriodCounterCount(8),
-                              c::header(c::SystemSetting::PeriodCounterCount),
-                              c::replyType(c::SystemSetting::PeriodCounterCount), 8});
+                              c::header(c::SystemSetting::PeriodCounterCount), Parse::Integer, 8});
             system.push_back({c::setPeriodCounterEnabled(true),
-                              c::header(c::SystemSetting::PeriodCounterEnabled),
-                              c::replyType(c::SystemSetting::PeriodCounterEnabled), 1});
+                              c::header(c::SystemSetting::PeriodCounterEnabled), Parse::Integer,
+                              1});
             system.push_back({c::setPeriodCounterAuto(true),
-                              c::header(c::SystemSetting::PeriodCounterAuto),
-                              c::replyType(c::SystemSetting::PeriodCounterAuto), 1});
+                              c::header(c::SystemSetting::PeriodCounterAuto), Parse::Integer, 1});
             system.push_back({c::setShotCounterEnabled(true),
-                              c::header(c::SystemSetting::ShotCounterEnabled),
-                              c::replyType(c::SystemSetting::ShotCounterEnabled), 1});
+                              c::header(c::SystemSetting::ShotCounterEnabled), Parse::Integer, 1});
             system.push_back({c::setShotCounterSource(3),
-                              c::header(c::SystemSetting::ShotCounterSource), c::ReplyType::Keyword,
-                              0, &c::ShotCounterSources, 3});
+                              c::header(c::SystemSetting::ShotCounterSource), Parse::Keyword, 0,
+                              &c::ShotCounterSources, 3});
             system.push_back({c::setSyncAutoUpdate(false),
-                              c::header(c::SystemSetting::SyncAutoUpdate),
-                              c::replyType(c::SystemSetting::SyncAutoUpdate), 0});
+                              c::header(c::SystemSetting::SyncAutoUpdate), Parse::Integer, 0});
             system.push_back({c::setCycleCount(500), c::header(c::SystemSetting::CycleCount),
-                              c::replyType(c::SystemSetting::CycleCount), 500});
+                              Parse::Integer, 500});
         }
         for (const Check& k : system)
             verify(k);
@@ -168,39 +166,37 @@ private Q_SLOTS:
             const int sync = ch == 1 ? 2 : 1; // never the channel itself
             std::vector<Check> checks = {
                 {c::setChannelEnabled(ch, false), c::header(c::ChannelSetting::Enabled, ch),
-                 c::replyType(c::ChannelSetting::Enabled), 0},
+                 Parse::Integer, 0},
                 {c::setChannelDelay(ch, -0.000001234565), c::header(c::ChannelSetting::Delay, ch),
-                 c::ReplyType::Number, -0.000001234565},
+                 Parse::Number, -0.000001234565},
                 {c::setChannelWidth(ch, 0.00000025), c::header(c::ChannelSetting::Width, ch),
-                 c::ReplyType::Number, 0.00000025},
-                {c::setChannelMode(ch, 3), c::header(c::ChannelSetting::Mode, ch),
-                 c::ReplyType::Keyword, 0, &c::ChannelModes, 3},
+                 Parse::Number, 0.00000025},
+                {c::setChannelMode(ch, 3), c::header(c::ChannelSetting::Mode, ch), Parse::Keyword,
+                 0, &c::ChannelModes, 3},
                 {c::setChannelBurstCount(ch, 999999), c::header(c::ChannelSetting::BurstCount, ch),
-                 c::replyType(c::ChannelSetting::BurstCount), 999999},
+                 Parse::Integer, 999999},
                 {c::setChannelDutyOnCount(ch, 5), c::header(c::ChannelSetting::DutyOnCount, ch),
-                 c::replyType(c::ChannelSetting::DutyOnCount), 5},
+                 Parse::Integer, 5},
                 {c::setChannelDutyOffCount(ch, 6), c::header(c::ChannelSetting::DutyOffCount, ch),
-                 c::replyType(c::ChannelSetting::DutyOffCount), 6},
+                 Parse::Integer, 6},
                 {c::setChannelSyncSource(ch, sync), c::header(c::ChannelSetting::SyncSource, ch),
-                 c::ReplyType::Keyword, 0, &c::SyncSources, sync},
+                 Parse::Keyword, 0, &c::SyncSources, sync},
                 {c::setChannelPolarity(ch, 0), c::header(c::ChannelSetting::Polarity, ch),
-                 c::ReplyType::Keyword, 0, &c::ChannelPolarities, 0},
+                 Parse::Keyword, 0, &c::ChannelPolarities, 0},
                 {c::setChannelWaitCount(ch, 77), c::header(c::ChannelSetting::WaitCount, ch),
-                 c::replyType(c::ChannelSetting::WaitCount), 77},
+                 Parse::Integer, 77},
                 {c::setChannelGateMode(ch, extended ? 4 : 2),
-                 c::header(c::ChannelSetting::GateMode, ch), c::ReplyType::Keyword, 0,
+                 c::header(c::ChannelSetting::GateMode, ch), Parse::Keyword, 0,
                  &c::ChannelGateModes, extended ? 4 : 2},
             };
             if (ch <= info.outputChannels) {
                 checks.push_back({c::setChannelAmplitude(ch, 3.3),
-                                  c::header(c::ChannelSetting::Amplitude, ch), c::ReplyType::Number,
-                                  3.3});
+                                  c::header(c::ChannelSetting::Amplitude, ch), Parse::Number, 3.3});
                 const int mask = (1 << info.channelCount) - 1;
                 checks.push_back({c::setChannelMux(ch, mask), c::header(c::ChannelSetting::Mux, ch),
-                                  c::replyType(c::ChannelSetting::Mux), double(mask)});
+                                  Parse::Integer, double(mask)});
                 checks.push_back({c::setChannelMuxGate(ch, 3),
-                                  c::header(c::ChannelSetting::MuxGate, ch),
-                                  c::replyType(c::ChannelSetting::MuxGate), 3});
+                                  c::header(c::ChannelSetting::MuxGate, ch), Parse::Integer, 3});
             } else {
                 // Virtual channels have no output: the instrument refuses.
                 QVERIFY(c::isErrorReply(QueryText(c::header(c::ChannelSetting::Amplitude, ch))));
@@ -221,11 +217,9 @@ private Q_SLOTS:
                                             QueryText(c::header(c::SystemSetting::ExternalMode))));
 
         // Bins: save, change, recall; bin 0 gives the power-up defaults back.
-        verify({c::saveToBin(3), c::header(c::SystemSetting::Period), c::ReplyType::Number,
-                0.000123456});
-        verify({c::setPeriod(0.5), c::header(c::SystemSetting::Period), c::ReplyType::Number, 0.5});
-        verify({c::recallBin(3), c::header(c::SystemSetting::Period), c::ReplyType::Number,
-                0.000123456});
+        verify({c::saveToBin(3), c::header(c::SystemSetting::Period), Parse::Number, 0.000123456});
+        verify({c::setPeriod(0.5), c::header(c::SystemSetting::Period), Parse::Number, 0.5});
+        verify({c::recallBin(3), c::header(c::SystemSetting::Period), Parse::Number, 0.000123456});
         QString reply;
         SendCommand(c::recallBin(0), reply);
         QCOMPARE(reply, QStringLiteral("ok"));

@@ -2,6 +2,7 @@
 // then Tools > Refresh reads everything back from the simulated instrument;
 // the window and the cache must show what was edited.
 #include "comm/discovery.h"
+#include "comm/keyword_tables.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
 #include "panel/check_list.h"
@@ -116,6 +117,25 @@ QStringList cached(int channels) {
     return s;
 }
 
+// Picks every entry of a list once, starting after the present one so that
+// each pick is a change, and checks that entry i goes out as keyword i of the
+// table and stays shown as caption i.
+void walkList(PanelHarness& h, QComboBox* list, const communication::cmd::KeywordTable& table,
+              const QString& header) {
+    const int count = list->count();
+    QVERIFY2(count > 0 && count <= table.count(), qPrintable(list->objectName()));
+    const int start = list->currentIndex();
+    for (int step = 1; step <= count; ++step) {
+        const int i = (start + step) % count;
+        const std::size_t mark = MarkIdle(h);
+        QVERIFY2(Pick(list, i), qPrintable(list->objectName()));
+        QCOMPARE(list->currentText(), table.caption(i));
+        const QStringList sent = SentSince(h, mark);
+        QVERIFY2(!sent.isEmpty() && sent.first() == header + QLatin1Char(' ') + table.keyword(i),
+                 qPrintable(list->objectName() + ": " + sent.join(QLatin1String(" | "))));
+    }
+}
+
 } // namespace
 
 class TstEditRoundTrip : public QObject {
@@ -198,6 +218,58 @@ private Q_SLOTS:
         COMPARE_LINES(SentSince(h, refreshMark), QStringList{});
         COMPARE_LINES(shown(f, extended, channels, outputs), edited);
         COMPARE_LINES(cached(channels), sent);
+    }
+
+    void everyListEntrySendsItsKeyword_data() { roundTrip_data(); }
+
+    void everyListEntrySendsItsKeyword() {
+        namespace c = communication::cmd;
+        QFETCH(QString, model);
+        PanelHarness h(model.toStdString());
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        const bool extended = communication::PlusOption || communication::HighResolution;
+        const std::size_t mark = MarkIdle(h);
+
+        // The extended models offer the entries beyond the standard ones.
+        QCOMPARE(f->ExtModeSel->count(), c::ExternalModes.countFor(extended));
+        QCOMPARE(f->ChGateModeSel[1]->count(), c::ChannelGateModes.countFor(extended));
+
+        walkList(h, f->SystemModeSel, c::SystemModes, QStringLiteral(":PULS0:MOD"));
+        QVERIFY(Pick(f->ExtModeSel, 1));
+        walkList(h, f->TriggerEdgeSel, c::TriggerEdges, QStringLiteral(":PULS0:EXT:EDG"));
+        QVERIFY(Pick(f->ExtModeSel, 2));
+        walkList(h, f->GatePolaritySel, c::GatePolarities, QStringLiteral(":PULS0:EXT:POL"));
+        walkList(h, f->ExtModeSel, c::ExternalModes, QStringLiteral(":PULS0:EXT:MOD"));
+        if (extended) {
+            ShowTab(f->SystemPageControl, 1);
+            walkList(h, f->ShotCountSel, c::ShotCounterSources, QStringLiteral(":PULS0:COUN:SOUR"));
+        }
+
+        ShowTab(f->ChPageControl, 0);
+        walkList(h, f->ChModeSel[1], c::ChannelModes, QStringLiteral(":PULS1:CMOD"));
+        walkList(h, f->ChGateModeSel[1], c::ChannelGateModes, QStringLiteral(":PULS1:CGAT"));
+        walkList(h, f->ChPolaritySel[1], c::ChannelPolarities, QStringLiteral(":PULS1:POL"));
+        if (f->ChMuxGateSel[1]->isEnabled())
+            walkList(h, f->ChMuxGateSel[1], c::MuxGateModes, QStringLiteral(":PULS1:MUXG"));
+
+        // The sync list holds the model's other timers; each entry names its
+        // timer's keyword.
+        QComboBox* sync = f->ChSyncSourceSel[1];
+        QCOMPARE(sync->count(), communication::ChannelCount);
+        for (int i = sync->count() - 1; i >= 0; --i) {
+            const std::size_t before = MarkIdle(h);
+            QVERIFY(Pick(sync, i));
+            const QString entry = sync->itemText(i);
+            int timer = 0;
+            while (timer < c::SyncSources.count() && c::SyncSources.caption(timer) != entry)
+                ++timer;
+            QVERIFY2(timer != 1 && timer < c::SyncSources.count(), qPrintable(entry));
+            COMPARE_LINES(SentSince(h, before), QStringList{QStringLiteral(":PULS1:SYNC ") +
+                                                            c::SyncSources.keyword(timer)});
+        }
+        QVERIFY(RefusedSince(h, mark).isEmpty());
     }
 };
 

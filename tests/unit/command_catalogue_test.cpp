@@ -11,10 +11,7 @@ class CommandCatalogueTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void keywordTables_data();
-    void keywordTables();
     void keywordLookupIsExact();
-    void syncSourceNames();
     void setLines_data();
     void setLines();
     void externalModeHeaderForms();
@@ -23,65 +20,10 @@ private slots:
     void snapshotKeepsReplyAsReceived();
     void channelAddressing();
     void invalidArgumentsGiveNoLine();
-    void headerProperties();
+    void errorReplies();
 };
 
 Q_DECLARE_METATYPE(const KeywordTable*)
-
-void CommandCatalogueTest::keywordTables_data() {
-    QTest::addColumn<const KeywordTable*>("table");
-    QTest::addColumn<QStringList>("keywords");
-    QTest::addColumn<QStringList>("captions");
-    QTest::addColumn<int>("standardCount");
-
-    QTest::newRow("system modes") << &SystemModes << QStringList{"NORM", "SING", "BURS", "DCYC"}
-                                  << QStringList{"Continuous", "Single Shot", "Burst", "Duty Cycle"}
-                                  << 4;
-    QTest::newRow("channel modes")
-        << &ChannelModes << QStringList{"NORM", "SING", "BURS", "DCYC"}
-        << QStringList{"Normal", "Single Shot", "Burst", "Duty Cycle"} << 4;
-    QTest::newRow("external modes") << &ExternalModes << QStringList{"DIS", "TRIG", "GAT", "REARM"}
-                                    << QStringList{"Disabled", "Triggered", "Gated", "ReArm"} << 3;
-    QTest::newRow("trigger edges")
-        << &TriggerEdges << QStringList{"FALL", "RIS"} << QStringList{"Falling", "Rising"} << 2;
-    QTest::newRow("gate polarities")
-        << &GatePolarities << QStringList{"LOW", "HIGH"} << QStringList{"Low", "High"} << 2;
-    QTest::newRow("channel polarities") << &ChannelPolarities << QStringList{"INV", "NORM"}
-                                        << QStringList{"Inverted", "Normal"} << 2;
-    QTest::newRow("channel gate modes")
-        << &ChannelGateModes << QStringList{"DIS", "LOW", "HIGH", "LOWWR", "HIGHWR"}
-        << QStringList{"Disabled", "Active Low", "Active High", "ActiveLoWR", "ActiveHiWR"} << 3;
-    QTest::newRow("shot counter sources")
-        << &ShotCounterSources << QStringList{"T0", "CHA", "CHB", "CHC", "CHD"}
-        << QStringList{"T0", "ChA", "ChB", "ChC", "ChD"} << 5;
-    QTest::newRow("mux gate modes") << &MuxGateModes << QStringList{"0", "1", "2", "3"}
-                                    << QStringList{"Disabled", "Gated", "Inhibit", "Invert"} << 4;
-    QTest::newRow("sync sources") << &SyncSources << QStringList{"T0",  "CHA", "CHB", "CHC", "CHD",
-                                                                 "CHE", "CHF", "CHG", "CHH"}
-                                  << QStringList{"T0",   "Ch A", "Ch B", "Ch C", "Ch D",
-                                                 "Ch E", "Ch F", "Ch G", "Ch H"}
-                                  << 9;
-}
-
-void CommandCatalogueTest::keywordTables() {
-    QFETCH(const KeywordTable*, table);
-    QFETCH(QStringList, keywords);
-    QFETCH(QStringList, captions);
-    QFETCH(int, standardCount);
-
-    QCOMPARE(table->keywords(), keywords);
-    QCOMPARE(table->captions(), captions);
-    QCOMPARE(table->standardCount(), standardCount);
-    QCOMPARE(table->captionsFor(false), captions.mid(0, standardCount));
-    QCOMPARE(table->captionsFor(true), captions);
-    for (int i = 0; i < keywords.size(); ++i) {
-        QCOMPARE(table->indexOf(keywords.at(i)), i);
-        QCOMPARE(table->indexOfCaption(captions.at(i)), i);
-    }
-    QVERIFY(table->keyword(-1).isEmpty());
-    QVERIFY(table->keyword(table->count()).isEmpty());
-    QVERIFY(table->caption(table->count()).isEmpty());
-}
 
 void CommandCatalogueTest::keywordLookupIsExact() {
     // Replies are compared exactly: another case, a blank or an unknown
@@ -95,20 +37,6 @@ void CommandCatalogueTest::keywordLookupIsExact() {
     QCOMPARE(ChannelGateModes.indexOf("LOW"), 1);
     QCOMPARE(ChannelPolarities.indexOf("NORM"), 1);
     QCOMPARE(SystemModes.indexOf("NORM"), 0);
-}
-
-void CommandCatalogueTest::syncSourceNames() {
-    QCOMPARE(syncSourceNumber("T0"), 0);
-    QCOMPARE(syncSourceNumber("CHC"), 3);
-    QCOMPARE(syncSourceNumber("ChC"), 3);
-    QCOMPARE(syncSourceNumber("Ch C"), 3);
-    QCOMPARE(syncSourceNumber("CHH"), 8);
-    QCOMPARE(syncSourceNumber("Ch H"), 8);
-    QCOMPARE(syncSourceNumber("cha"), NotFound);
-    QCOMPARE(syncSourceNumber("CH A"), NotFound);
-    QCOMPARE(syncSourceNumber("CHI"), NotFound);
-    QCOMPARE(syncSourceNumber(""), NotFound);
-    QCOMPARE(syncSourceNumber("t0"), NotFound);
 }
 
 void CommandCatalogueTest::setLines_data() {
@@ -293,34 +221,7 @@ void CommandCatalogueTest::invalidArgumentsGiveNoLine() {
     QVERIFY(snapshotNumber(SystemSetting::Period, nan).isEmpty());
 }
 
-void CommandCatalogueTest::headerProperties() {
-    QCOMPARE(identityHeader(), QStringLiteral("*IDN"));
-    QCOMPARE(errorStatusHeader(), QStringLiteral("*ERS"));
-    QCOMPARE(header(SystemSetting::RunState), QStringLiteral(":PULS0:STAT"));
-    QCOMPARE(header(SystemSetting::ShotCounterCount), QStringLiteral(":PULS0:COUN:COUN"));
-    QCOMPARE(header(SystemSetting::PeriodCounterPeriod), QStringLiteral(":PULS0:EXTP:PER"));
-    QCOMPARE(header(SystemSetting::AutoStart), QStringLiteral(":SYST:AUT"));
-
-    // System counts are wide (up to 4294967295), channel counts are not.
-    QCOMPARE(replyType(SystemSetting::BurstCount), ReplyType::WideInteger);
-    QCOMPARE(replyType(SystemSetting::DutyOffCount), ReplyType::WideInteger);
-    QCOMPARE(replyType(SystemSetting::ShotCounterCount), ReplyType::WideInteger);
-    QCOMPARE(replyType(SystemSetting::CycleCount), ReplyType::Integer);
-    QCOMPARE(replyType(ChannelSetting::BurstCount), ReplyType::Integer);
-    QCOMPARE(replyType(ChannelSetting::Delay), ReplyType::Number);
-    QCOMPARE(replyType(ChannelSetting::SyncSource), ReplyType::Keyword);
-    QCOMPARE(snapshotForm(SystemSetting::Period), SnapshotForm::Number);
-    QCOMPARE(snapshotForm(ChannelSetting::GateMode), SnapshotForm::Reply);
-    QCOMPARE(snapshotForm(SystemSetting::RunState), SnapshotForm::None);
-
-    QVERIFY(!isPlusFeature(SystemSetting::AutoStart));
-    QVERIFY(isPlusFeature(SystemSetting::SyncAutoUpdate));
-    QVERIFY(isPlusFeature(SystemSetting::CycleCount));
-    QVERIFY(!isOutputChannelOnly(ChannelSetting::Polarity));
-    QVERIFY(!isOutputChannelOnly(ChannelSetting::GateMode));
-    QVERIFY(isOutputChannelOnly(ChannelSetting::Amplitude));
-    QVERIFY(isOutputChannelOnly(ChannelSetting::MuxGate));
-
+void CommandCatalogueTest::errorReplies() {
     QVERIFY(isErrorReply("?"));
     QVERIFY(isErrorReply("ERR? unknown header"));
     QVERIFY(!isErrorReply("0"));
