@@ -46,6 +46,8 @@ Instrument::Instrument(Options options, Clock clock)
 
 void Instrument::reset() {
     settings_ = powerUpSettings(info_, options_);
+    applied_ = settings_;
+    heldPeriod_.reset();
     running_ = false;
     usbEcho_ = true;
     blueEcho_ = true;
@@ -63,6 +65,7 @@ bool Instrument::echo() const {
 
 void Instrument::setExternalTriggerPeriod(double seconds) {
     advanceCounters();
+    periodReading(); // a held measurement keeps the period it was taken at
     const Timing before = timing();
     options_.externalTriggerPeriod = seconds;
     if (!(timing() == before))
@@ -89,6 +92,8 @@ std::string Instrument::handleLine(const std::string& line) {
     advanceCounters();
     const Timing before = timing();
     std::string reply = dispatch(header, arg ? &*arg : nullptr, query);
+    if (!query && autoUpdate())
+        applied_ = settings_;
     if (!(timing() == before))
         counters_.restart(clock_());
     return reply;
@@ -165,20 +170,20 @@ std::string Instrument::special(const std::string& header, const std::string* ar
             return kQueryOnly;
         if (header == ":PULS0:COUN:COUN")
             return text::count(counters_.shots());
-        // The measurement is the trigger period once enough periods were counted.
-        const bool measured = countValue(":PULS0:EXTP:STAT") == 1 && triggered() &&
-                              counters_.periods() >= countValue(":PULS0:EXTP:NCOU");
-        return number(measured ? options_.externalTriggerPeriod : 0.0);
+        return number(periodReading());
     }
     if (query)
         return kNotAQuery;
     if (arg)
         return kBadArgument;
-    if (header == ":PULS0:EXTP:CL")
+    if (header == ":PULS0:EXTP:CL") {
         counters_.clearPeriods();
-    else if (header == ":PULS0:COUN:CL")
+        heldPeriod_.reset();
+    } else if (header == ":PULS0:COUN:CL") {
         counters_.clearShots();
-    // ":SYST:UPD:EX" applies pending changes; stored settings are always current here.
+    } else {
+        applied_ = settings_; // ":SYST:UPD:EX"
+    }
     return kOk;
 }
 
@@ -220,7 +225,7 @@ std::string Instrument::number(double seconds) const {
 }
 
 const Value& Instrument::value(const std::string& key) const {
-    return settings_.at(key);
+    return applied_.at(key);
 }
 
 std::uint64_t Instrument::countValue(const std::string& key) const {
@@ -234,6 +239,27 @@ const std::string& Instrument::word(const std::string& key) const {
 bool Instrument::triggered() const {
     const std::string& ext = word(":PULS0:EXT:MODE");
     return ext == "TRIG" || ext == "REARM";
+}
+
+bool Instrument::autoUpdate() const {
+    // Models without the plus features apply every change at once.
+    const auto it = settings_.find(":SYST:UPD:AUTO");
+    return it == settings_.end() || std::get<std::uint64_t>(it->second) != 0;
+}
+
+double Instrument::periodReading() {
+    // A measurement exists once enough trigger periods were counted.
+    const bool measured = info_.extended() && countValue(":PULS0:EXTP:STAT") == 1 && triggered() &&
+                          counters_.periods() >= countValue(":PULS0:EXTP:NCOU");
+    if (!measured) {
+        heldPeriod_.reset();
+        return 0.0;
+    }
+    if (countValue(":PULS0:EXTP:AUT") == 1)
+        return options_.externalTriggerPeriod;
+    if (!heldPeriod_)
+        heldPeriod_ = options_.externalTriggerPeriod;
+    return *heldPeriod_;
 }
 
 Timing Instrument::timing() const {

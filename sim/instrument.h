@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
     int errorCode() const { return options_.errorCode; }
     void setErrorCode(int code) { options_.errorCode = code; }
     void setExternalTriggerPeriod(double seconds);
+    // Under synchronous update, settings received but not yet put into effect
+    // by ":SYST:UPD:EX"; queries answer with them all the same.
+    bool changesPending() const { return settings_ != applied_; }
 
 private:
     std::string dispatch(const std::string& header, const std::string* arg, bool query);
@@ -50,6 +54,10 @@ private:
     std::string number(double seconds) const;
 
     bool triggered() const; // T0 waits for the external trigger
+    bool autoUpdate() const;
+    // The period counter's reading: with auto update the present trigger
+    // period, without it the first measurement, held until cleared.
+    double periodReading();
     Timing timing() const;
     void advanceCounters();
     const Value& value(const std::string& key) const;
@@ -59,7 +67,9 @@ private:
     Options options_;
     ModelInfo info_;
     Clock clock_;
-    Settings settings_;
+    Settings settings_; // as received and queried
+    Settings applied_;  // in effect on the outputs and counters
+    std::optional<double> heldPeriod_;
     std::array<Settings, 7> bins_; // index 1..6; 0 stands for the power-up defaults
     bool running_ = false;
     bool usbEcho_ = true;

@@ -4,6 +4,7 @@
 #include "controls/plusspinedit.h"
 #include "panel/settings_cache.h"
 #include "panel/terminal_view.h"
+#include "sim/instrument.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <QTest>
 
@@ -190,6 +192,56 @@ private Q_SLOTS:
         QVERIFY(RefusedSince(h, mark).isEmpty());
         // The shot count label waits for the next poll.
         QCOMPARE(f->ShotCountlbl->text(), QStringLiteral("Count: 42"));
+    }
+
+    // The two plus switches whose sense is inverted or easy to invert, judged
+    // by what the instrument does: synchronous update holds a change until
+    // Update, and auto update lets the period reading follow the trigger.
+    void plusSwitchesTakeEffect() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        f->StatusTimer->setInterval(3600 * 1000); // polls by hand below
+        auto pending = [&] {
+            return h.instrument().withInstrument(
+                [](sim::Instrument& i) { return i.changesPending(); });
+        };
+        auto poll = [&] {
+            QVERIFY(h.waitIdle());
+            f->StatusTimerTimer(f->StatusTimer);
+        };
+        ShowTab(f->SystemPageControl, 1);
+
+        Click(f->SynchEnable);
+        QVERIFY(TypeDigit(f->PeriodAdj, -3, '2'));
+        QVERIFY(h.waitIdle());
+        QVERIFY(pending());
+        Click(f->SynchUpdatebtn);
+        QVERIFY(h.waitIdle());
+        QVERIFY(!pending());
+        Click(f->SynchEnable);
+        QVERIFY(TypeDigit(f->PeriodAdj, -3, '3'));
+        QVERIFY(h.waitIdle());
+        QVERIFY(!pending());
+
+        // A 1 ms trigger measured over one period, then the trigger slows.
+        h.instrument().withInstrument(
+            [](sim::Instrument& i) { i.setExternalTriggerPeriod(0.001); });
+        QVERIFY(Pick(f->ExtModeSel, 1));
+        Click(f->PeriodCounterEn);
+        Click(f->RunStopbtn);
+        QTest::qWait(20);
+        poll();
+        QCOMPARE(f->PCountlbl->text(), QStringLiteral("P: 0.0010000000"));
+        h.instrument().withInstrument(
+            [](sim::Instrument& i) { i.setExternalTriggerPeriod(0.002); });
+        QTest::qWait(20);
+        poll();
+        QCOMPARE(f->PCountlbl->text(), QStringLiteral("P: 0.0010000000"));
+        Click(f->PCAutoEn);
+        poll();
+        QCOMPARE(f->PCountlbl->text(), QStringLiteral("P: 0.0020000000"));
     }
 
     // Lists take typed text. Text that names no entry sends nothing and gives

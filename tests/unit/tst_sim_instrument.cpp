@@ -53,6 +53,7 @@ private slots:
     void binsAndRecall();
     void shotCounterFollowsRunAndMode();
     void periodCounterMeasuresTrigger();
+    void synchronousUpdateHoldsChanges();
     void errorCode();
     void echoFollowsInterface();
     void exponentReplies();
@@ -442,12 +443,47 @@ void TestSimInstrument::periodCounterMeasuresTrigger() {
     QCOMPARE(inst.handleLine(":PULS0:COUN:COUN?"), std::string("3")); // T0 follows the trigger
     t.now += 1ms;
     QCOMPARE(inst.handleLine(":PULS0:EXTP:PER?"), std::string("0.002000000000"));
+    // Without auto update the reading is held; with it, it follows the trigger.
+    inst.setExternalTriggerPeriod(0.003);
+    t.now += 12ms;
+    QCOMPARE(inst.handleLine(":PULS0:EXTP:PER?"), std::string("0.002000000000"));
+    QCOMPARE(inst.handleLine(":PULS0:EXTP:AUT ON"), std::string("ok"));
+    QCOMPARE(inst.handleLine(":PULS0:EXTP:PER?"), std::string("0.003000000000"));
     inst.handleLine(":PULS0:EXTP:CL");
     QCOMPARE(inst.handleLine(":PULS0:EXTP:PER?"), std::string("0.000000000000"));
 
     inst.handleLine(":PULS0:EXT:MOD DIS"); // no trigger input: nothing to measure
     t.now += 1s;
     QCOMPARE(inst.handleLine(":PULS0:EXTP:PER?"), std::string("0.000000000000"));
+}
+
+void TestSimInstrument::synchronousUpdateHoldsChanges() {
+    ManualClock t;
+    sim::Instrument inst(model("5404+"), t.clock());
+    inst.handleLine(":PULS0:COUN:STAT 1");
+    inst.handleLine(":PULS0:STAT ON");
+    QCOMPARE(inst.handleLine(":SYST:UPD:AUTO 0"), std::string("ok"));
+    QCOMPARE(inst.handleLine(":PULS0:PER 0.000100000"), std::string("ok"));
+    // The query answers with what was received; the outputs keep 1 ms.
+    QCOMPARE(inst.handleLine(":PULS0:PER?"), std::string("0.000100000000"));
+    QVERIFY(inst.changesPending());
+    t.now += 10ms;
+    QCOMPARE(inst.handleLine(":PULS0:COUN:COUN?"), std::string("10"));
+
+    QCOMPARE(inst.handleLine(":SYST:UPD:EX"), std::string("ok"));
+    QVERIFY(!inst.changesPending());
+    t.now += 10ms;
+    QCOMPARE(inst.handleLine(":PULS0:COUN:COUN?"), std::string("110"));
+
+    // Back to automatic update: held changes and new ones take effect at once.
+    inst.handleLine(":PULS0:PER 0.001000000");
+    QVERIFY(inst.changesPending());
+    QCOMPARE(inst.handleLine(":SYST:UPD:AUTO 1"), std::string("ok"));
+    QVERIFY(!inst.changesPending());
+    inst.handleLine(":PULS0:PER 0.000500000");
+    QVERIFY(!inst.changesPending());
+    t.now += 10ms;
+    QCOMPARE(inst.handleLine(":PULS0:COUN:COUN?"), std::string("130"));
 }
 
 void TestSimInstrument::errorCode() {
