@@ -122,10 +122,16 @@ void TMainForm::readChannel(int n) {
         snapshot(c::snapshotValue(C::Mux, n, ch.MuxMask));
 
         if (MuxGateSupported) {
-            ch.MuxGateIndex = QueryInteger(c::header(C::MuxGate, n));
-            ChMuxGateSel[n]->setCurrentIndex(ch.MuxGateIndex);
+            // A mode the list does not have leaves the field and the
+            // selection alone, as an unknown keyword does; the snapshot keeps
+            // what the instrument said.
+            const qint32 gate = QueryInteger(c::header(C::MuxGate, n));
+            if (c::MuxGateModes.isValidIndex(gate)) {
+                ch.MuxGateIndex = gate;
+                ChMuxGateSel[n]->setCurrentIndex(gate);
+            }
             ChMuxGateGrp[n]->show();
-            snapshot(c::snapshotValue(C::MuxGate, n, ch.MuxGateIndex));
+            snapshot(c::snapshotValue(C::MuxGate, n, gate));
         } else {
             ChMuxGateGrp[n]->hide();
         }

@@ -22,6 +22,9 @@ struct Faults {
     std::chrono::milliseconds replyDelay{0}; // added before every reply
     ReplyFault everyLine = ReplyFault::None;
     std::map<std::size_t, ReplyFault> onLine; // overrides everyLine for single lines
+    // Replies given in place of the instrument's to these exact lines, for
+    // replies a healthy simulator never gives (an unknown keyword, say).
+    std::map<std::string, std::string> replyFor;
     std::chrono::milliseconds lateBy{3000};
     unsigned baud = 0;               // pace echo and reply bytes at this rate; 0: no pacing
     std::size_t disconnectAfter = 0; // vanish after answering this line; 0: never

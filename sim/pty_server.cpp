@@ -194,6 +194,8 @@ void PtyServer::answer(const std::string& line, const std::string& ending) {
         std::lock_guard lock(instrumentMutex_);
         reply = instrument_.handleLine(line);
     }
+    if (const auto it = f.replyFor.find(line); it != f.replyFor.end())
+        reply = it->second;
     const ReplyFault fault = f.faultFor(number);
     auto wait = std::chrono::nanoseconds(f.turnaround + f.replyDelay);
     if (fault == ReplyFault::Late)

@@ -10,6 +10,7 @@
 #include "panel/settings_cache.h"
 #include "serial/pgcomport.h"
 #include "serial/pick_port_dialog.h"
+#include "sim/instrument.h"
 #include "tests/support/panel_harness.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 
@@ -271,6 +273,101 @@ private Q_SLOTS:
         // The snapshot still carries what the instrument said.
         QVERIFY(SettingsSnapshot.filter(QStringLiteral(":PULS0:MOD ")).first() !=
                 QStringLiteral(":PULS0:MOD NORM"));
+    }
+
+    // Replies the standard models never give, through the whole window: the
+    // extra shot counter source and gate modes, both sync update states, and
+    // values the lists do not have.
+    void rarerReplies() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        TMainForm* f = h.form();
+        auto set = [&](std::initializer_list<const char*> lines) {
+            h.instrument().withInstrument([&](sim::Instrument& i) {
+                for (const char* line : lines)
+                    QCOMPARE(i.handleLine(line), std::string("ok"));
+            });
+        };
+        auto refresh = [&] {
+            f->Up1Click(f->Up1);
+            QVERIFY(h.waitIdle());
+        };
+
+        set({":PULS0:COUN:SOUR CHD", ":PULS1:CGAT LOWWR", ":PULS2:CGAT HIGHWR", ":SYST:UPD:AUTO 0",
+             ":PULS1:MUXG 3"});
+        refresh();
+        QCOMPARE(f->ShotCountSel->currentText(), QStringLiteral("ChD"));
+        QCOMPARE(SystemSettings.ShotCounterSourceIndex, 4);
+        QCOMPARE(f->ChGateModeSel[1]->currentText(), QStringLiteral("ActiveLoWR"));
+        QCOMPARE(f->ChGateModeSel[2]->currentText(), QStringLiteral("ActiveHiWR"));
+        QCOMPARE(ChannelSettings[2].GateModeIndex, 4);
+        QVERIFY(f->SynchEnable->isChecked());
+        QVERIFY(f->SynchUpdatebtn->isEnabled());
+        QCOMPARE(SystemSettings.SyncAutoUpdate, 0);
+        QCOMPARE(f->ChMuxGateSel[1]->currentText(), QStringLiteral("Invert"));
+
+        // "CHE" is no shot counter source and 7 no mux gate mode: both keep
+        // what was shown, while the snapshot keeps what the instrument said.
+        sim::Faults faults;
+        faults.replyFor[":PULS0:COUN:SOUR?"] = "CHE";
+        faults.replyFor[":PULS1:MUXG?"] = "7";
+        h.instrument().setFaults(faults);
+        set({":SYST:UPD:AUTO 1"});
+        refresh();
+        QCOMPARE(f->ShotCountSel->currentText(), QStringLiteral("ChD"));
+        QCOMPARE(SystemSettings.ShotCounterSourceIndex, 4);
+        QCOMPARE(f->ChMuxGateSel[1]->currentText(), QStringLiteral("Invert"));
+        QCOMPARE(ChannelSettings[1].MuxGateIndex, 3);
+        QVERIFY(SettingsSnapshot.contains(QStringLiteral(":PULS0:COUN:SOUR CHE")));
+        QVERIFY(SettingsSnapshot.contains(QStringLiteral(":PULS1:MUXG 7")));
+        QVERIFY(!f->SynchEnable->isChecked());
+        QVERIFY(!f->SynchUpdatebtn->isEnabled());
+        QCOMPARE(SystemSettings.SyncAutoUpdate, 1);
+    }
+
+    // Every line of a plus model's snapshot, which is what a settings file
+    // holds: identity, plus features first, numbers in the general format,
+    // virtual channels without output lines.
+    void wholeSnapshotOfAPlusModel() {
+        PanelHarness h("5402+");
+        h.instrument().withInstrument([](sim::Instrument& i) {
+            for (const char* line :
+                 {":PULS0:PER 0.000123456", ":PULS0:BCO 4000000000", ":PULS0:EXT:LEV 0.75",
+                  ":PULS0:COUN:SOUR CHB", ":PULS2:DEL 0.000001500", ":PULS2:WIDT 0.000000025",
+                  ":PULS3:SYNC CHB", ":PULS4:CGAT HIGHWR", ":PULS1:OUTP:AMPL 3.3"})
+                QCOMPARE(i.handleLine(line), std::string("ok"));
+        });
+        QVERIFY(h.start());
+        const QStringList expected{
+            "// Pellgrave Model 5402+  SW Version: 1.2.6.4 ComPort: 1", "// Serial Number: 1234",
+            "// Firmware Ver: 2.1.0", "// FPGA Ver: 1.0.3", ":PULS0:EXTP:STAT 0",
+            ":PULS0:EXTP:AUT 0", ":PULS0:EXTP:NCOU 1", ":PULS0:COUN:STAT 0", ":PULS0:COUN:SOUR CHB",
+            ":SYST:UPD:AUTO 1", ":PULS0:CCO 0", ":PULS0:PER 0.000123456", ":PULS0:BCO 4000000000",
+            ":PULS0:MOD NORM", ":PULS0:PCO 1", ":PULS0:OCO 1", ":PULS0:EXT:MODE DIS",
+            ":PULS0:EXT:LEV 0.75", ":PULS0:EXT:EDG RIS", ":PULS0:EXT:POL HIGH", ":SYST:AUT 0",
+            // Channel A
+            ":PULS1:STAT 1", ":PULS1:DEL 0", ":PULS1:WIDT 1E-7", ":PULS1:CMOD NORM", ":PULS1:BCO 1",
+            ":PULS1:PCO 1", ":PULS1:OCO 1", ":PULS1:SYNC T0", ":PULS1:POL NORM", ":PULS1:WCO 0",
+            ":PULS1:CGAT DIS", ":PULS1:OUTP:AMPL 3.3", ":PULS1:MUX 1", ":PULS1:MUXG 0",
+            // Channel B
+            ":PULS2:STAT 1", ":PULS2:DEL 1.5E-6", ":PULS2:WIDT 2.5E-8", ":PULS2:CMOD NORM",
+            ":PULS2:BCO 1", ":PULS2:PCO 1", ":PULS2:OCO 1", ":PULS2:SYNC T0", ":PULS2:POL NORM",
+            ":PULS2:WCO 0", ":PULS2:CGAT DIS", ":PULS2:OUTP:AMPL 5", ":PULS2:MUX 2",
+            ":PULS2:MUXG 0",
+            // The virtual channels C and D
+            ":PULS3:STAT 1", ":PULS3:DEL 0", ":PULS3:WIDT 1E-7", ":PULS3:CMOD NORM", ":PULS3:BCO 1",
+            ":PULS3:PCO 1", ":PULS3:OCO 1", ":PULS3:SYNC CHB", ":PULS3:POL NORM", ":PULS3:WCO 0",
+            ":PULS3:CGAT DIS", ":PULS4:STAT 1", ":PULS4:DEL 0", ":PULS4:WIDT 1E-7",
+            ":PULS4:CMOD NORM", ":PULS4:BCO 1", ":PULS4:PCO 1", ":PULS4:OCO 1", ":PULS4:SYNC T0",
+            ":PULS4:POL NORM", ":PULS4:WCO 0", ":PULS4:CGAT HIGHWR"};
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^// \\d{1,2} [A-Z][a-z]{2} \\d{4},\\d\\d:\\d\\d:\\d\\d$"))
+                    .match(SettingsSnapshot.value(0))
+                    .hasMatch());
+        const QStringList got = SettingsSnapshot.mid(1);
+        for (int i = 0; i < std::min(got.size(), expected.size()); ++i)
+            QCOMPARE(got.at(i), expected.at(i));
+        QCOMPARE(got.size(), expected.size());
     }
 
     void recallSendsRclThenReadsBack() {
