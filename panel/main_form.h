@@ -194,6 +194,8 @@ public:
     // (menu commands must not start one inside another).
     void RunWhenIdle(std::function<void()> action);
     bool Busy() const { return busyDepth > 0; }
+    // Queued lines, a refresh or a recall wait for the task tick.
+    bool TasksWaiting() const;
     // True when nothing talks to the instrument: no exchange waits for its
     // reply, no task batch, poll, read-back or file operation is under way.
     // Everything a timer starts on the port waits for this.

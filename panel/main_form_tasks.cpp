@@ -1,5 +1,6 @@
 // The command queue and the 5 ms task tick that empties it, runs requested
-// read-backs and bin recalls, and keeps menu commands from nesting.
+// read-backs and bin recalls, and keeps menu commands from nesting. The tick
+// runs only while such work waits.
 #include "comm/comm_log.h"
 #include "comm/command_set.h"
 #include "comm/exchange.h"
@@ -85,9 +86,15 @@ void TMainForm::drainQueue() {
         sendQueuedCommands();
 }
 
+bool TMainForm::TasksWaiting() const {
+    return CommandsPending || RecallRequested != 0 || TaskList.RefreshRequested != 0;
+}
+
 void TMainForm::ProcessTasks() {
     TaskTimer->stop();
-    if (communication::ShutdownBegun)
+    // Idle, the tick sleeps: whatever queues a line or asks for a read-back
+    // starts it again, so the work still goes out within one tick.
+    if (communication::ShutdownBegun || !TasksWaiting())
         return;
     // The tick runs inside other exchanges' reply waits too; it comes back
     // once the port is free. A file playback (busy, between two of its lines)
@@ -118,7 +125,7 @@ void TMainForm::ProcessTasks() {
     if (CommandsPending)
         sendQueuedCommands();
     TaskBusy = false;
-    if (!communication::ShutdownBegun)
+    if (!communication::ShutdownBegun && TasksWaiting())
         TaskTimer->start();
 }
 

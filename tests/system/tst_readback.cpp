@@ -427,6 +427,32 @@ private Q_SLOTS:
         QCOMPARE(qlines(h.linesSince(mark)), (QStringList{":PULS0:PER?", ":PULS0:BCO 7"}));
     }
 
+    // With nothing to do the tick sleeps; each kind of work wakes it, and it
+    // goes back to sleep once the work is done.
+    void tickSleepsWhileIdle() {
+        PanelHarness h("5402");
+        QVERIFY(h.start());
+        TMainForm* f = h.form();
+        QTRY_VERIFY(!f->TaskTimer->isActive());
+        std::size_t mark = h.mark();
+        QVERIFY(f->QueuedCommandToPort(QStringLiteral(":PULS0:BCO 7")));
+        QVERIFY(h.waitForLineCount(mark + 1));
+        QCOMPARE(qlines(h.linesSince(mark)), QStringList{":PULS0:BCO 7"});
+        QTRY_VERIFY(!f->TaskTimer->isActive());
+
+        mark = h.mark();
+        f->Up1Click(f->Up1);
+        QVERIFY(h.waitIdle());
+        QCOMPARE(qlines(h.linesSince(mark)), expectedReadBack(2, 2, false, true));
+        QTRY_VERIFY(!f->TaskTimer->isActive());
+
+        mark = h.mark();
+        f->RestoreBinItems[2]->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(qlines(h.linesSince(mark)).value(0), QStringLiteral("*RCL 2"));
+        QTRY_VERIFY(!f->TaskTimer->isActive());
+    }
+
     void demoModeAsksNothing() {
         PanelHarness h("5404+");
         TMainForm::StartOptions options;
