@@ -18,6 +18,7 @@ build_and_test() {
 }
 
 build_and_test build -DPG_SANITIZE=OFF
+scripts/check_install.sh build
 if [ "${PG_SANITIZE:-1}" != 0 ]; then
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"

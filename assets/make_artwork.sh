@@ -1,6 +1,7 @@
 #!/bin/sh
-# Draws the panel's artwork with ImageMagick. Run once by hand when the
-# artwork changes; the generated files are kept in the repository.
+# Draws the panel's artwork with ImageMagick (convert) and renders the icon
+# with librsvg (rsvg-convert). Run once by hand when the artwork changes; the
+# generated files are kept in the repository.
 set -eu
 cd "$(dirname "$0")"
 
@@ -40,7 +41,12 @@ convert -dispose Background -delay 15 -loop 0 f0.png f1.png f2.png f3.png f4.png
     -set page 320x240+0+0 run_pulse.gif
 rm -f f0.png f1.png f2.png f3.png f4.png f5.png
 
-# The window icon: the same pulse, white on a blue tile.
-convert -size 64x64 xc:none -fill '#1f4f96' -draw 'roundrectangle 1,1 62,62 10,10' \
-    -stroke white -strokewidth 5 -fill none \
-    -draw 'polyline 8,46 22,46 22,18 42,18 42,46 56,46' pg5400.png
+# The application icon: pg5400.svg, hand drawn, is its one source. The window
+# icon (pg5400.png, built into the program) and the desktop's fixed sizes are
+# rendered from it, so the build needs no drawing tools.
+icon() { rsvg-convert -w "$1" -h "$1" -o "$2" pg5400.svg; }
+icon 64 pg5400.png
+for size in 48 64 128 256; do
+    mkdir -p "icons/${size}x$size"
+    icon "$size" "icons/${size}x$size/pg5400.png"
+done
