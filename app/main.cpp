@@ -30,6 +30,8 @@ const char* const kHelp =
     "  -demo               demonstration mode without an instrument (as holding left Shift)\n"
     "  -simulate[=MODEL]   serve a simulated instrument (default 5404+) on a pseudo-terminal\n"
     "                      and use it; MODEL is 5402, 5404, 5402+, 5404+, 5452 or 5454\n"
+    "  -serve[=PORT]       accept command lines from scripts on TCP PORT (default 5025) of\n"
+    "                      127.0.0.1 and ::1; -serve=ADDRESS:PORT listens on ADDRESS instead\n"
     "  --help              show this text\n"
     "  --version           show the program version\n"
     "\n"
@@ -74,6 +76,13 @@ int main(int argc, char* argv[]) {
         else if (isSwitch(arg, QStringLiteral("simulate"), &model)) {
             options.simulate = true;
             options.simulateModel = model;
+        } else if (QString where; isSwitch(arg, QStringLiteral("serve"), &where)) {
+            QString error;
+            if (!pg5400::ParseServeAddress(where, options.serveAddress, error)) {
+                std::fprintf(stderr, "pg5400: %s\n", qPrintable(error));
+                return 2;
+            }
+            options.serve = true;
         }
     }
 

@@ -7,19 +7,19 @@ namespace pg5400 {
 TTaskList TaskList;
 bool CommandsPending = false;
 
-QueueResult EnqueueCommand(const QString& commandstr) {
+QueueResult EnqueueCommand(const QString& commandstr, LineReply onReply) {
     if (communication::CommandsSuspended)
         return QueueResult::Suspended;
     if (TaskList.Count() >= MaxQueuedCommands)
         return QueueResult::Full;
-    TaskList.Commands.append(commandstr);
+    TaskList.Lines.append({commandstr, std::move(onReply)});
     CommandsPending = true;
     return QueueResult::Queued;
 }
 
-QStringList TakeQueuedCommands() {
-    QStringList batch;
-    batch.swap(TaskList.Commands);
+QList<QueuedLine> TakeQueuedCommands() {
+    QList<QueuedLine> batch;
+    batch.swap(TaskList.Lines);
     CommandsPending = false;
     return batch;
 }

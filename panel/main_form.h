@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/scpi_server.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -45,6 +47,8 @@ public:
         bool log = false;      // logging on from the start (-log)
         QString simulateModel; // non-empty: -simulate[=MODEL]
         bool simulate = false;
+        bool serve = false; // the command socket for scripts (-serve[=...])
+        pg5400::ServeAddress serveAddress;
     };
 
     explicit TMainForm(QWidget* parent = nullptr);
@@ -200,6 +204,8 @@ public:
     // reply, no task batch, poll, read-back or file operation is under way.
     // Everything a timer starts on the port waits for this.
     bool PortFree() const;
+    // The command socket for scripts; null unless -serve asked for it.
+    pg5400::ScpiServer* CommandSocket() const { return commandSocket; }
 
     // ---- read-back (main_form_readback.cpp, main_form_channel_readback.cpp)
     void Initialize();
@@ -313,6 +319,9 @@ private:
     void endBusy();
     int busyDepth = 0;
     InputGate* inputGate = nullptr;
+    // main_form_scripts.cpp
+    void startCommandSocket(const pg5400::ServeAddress& where);
+    pg5400::ScpiServer* commandSocket = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
     // One set line to the instrument; in demonstration mode it is only shown.

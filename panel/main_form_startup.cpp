@@ -167,6 +167,8 @@ bool TMainForm::FormCreate(const StartOptions& options) {
     LaunchTimer->start();
     Running = false;
     ComPort->SetAllowEvents(true);
+    if (options.serve)
+        startCommandSocket(options.serveAddress);
     return true;
 }
 
@@ -214,6 +216,8 @@ static void beginShutdown(TMainForm* form) {
     form->TaskTimer->stop();
     form->LaunchTimer->stop();
     form->ComPort->Close();
+    if (pg5400::ScpiServer* socket = form->CommandSocket())
+        socket->close();
     form->FormClose();
     SettingsSnapshot.clear();
 }

@@ -65,17 +65,27 @@ void TMainForm::sendLine(const QString& command) {
 void TMainForm::sendQueuedCommands() {
     // Lines queued while this batch waits for replies stay queued, in
     // order, for a later batch.
-    QStringList batch = TakeQueuedCommands();
+    QList<QueuedLine> batch = TakeQueuedCommands();
     for (qsizetype i = 0; i < batch.size(); ++i) {
         if (communication::ShutdownBegun)
             return;
         if (communication::DeviceLost) {
             // The device went away under this batch: what is left waits for
             // it to come back (a read-back follows then) or for the end.
-            TaskList.Commands = batch.mid(i) + TaskList.Commands;
+            TaskList.Lines = batch.mid(i) + TaskList.Lines;
             break;
         }
-        sendLine(batch.at(i));
+        const QueuedLine& line = batch.at(i);
+        if (!line.onReply) {
+            sendLine(line.text);
+            continue;
+        }
+        QString reply;
+        if (DemoMode)
+            showDemoCommand(line.text);
+        else
+            communication::SendCommand(line.text, reply);
+        line.onReply(reply);
     }
     CommandsPending = TaskList.Count() > 0;
 }

@@ -1,7 +1,8 @@
 // A seeded random interleaving of user actions against a slowly answering
 // instrument: spin steps, list choices, check boxes and marks, tabs, Run/Stop,
-// terminal questions, Refresh, recalls and saves to bins, fired at random
-// moments (often inside a reply wait), then a close during a read-back.
+// terminal questions, Refresh, recalls and saves to bins, and a script's
+// lines through the command socket, fired at random moments (often inside a
+// reply wait), then a close during a read-back.
 // Once the panel has settled, one more read-back must change nothing: the
 // window and the cache showed what the instrument holds.
 //
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <random>
@@ -36,6 +38,11 @@ namespace {
 const char* const kModels[] = {"5402", "5404+", "5454", "5404", "5402+", "5452"};
 const QStringList kQuestions = {QStringLiteral("*IDN?"), QStringLiteral(":PULS0:STAT?"),
                                 QStringLiteral(":PULS0:PER?")};
+// Set lines every model takes, as a script would send them.
+const QStringList kScriptSets = {
+    QStringLiteral(":PULS0:PER 0.000500000"), QStringLiteral(":PULS1:STAT 0"),
+    QStringLiteral(":PULS1:STAT 1"),          QStringLiteral(":PULS1:WIDT 0.000001000"),
+    QStringLiteral(":PULS0:MOD BURS"),        QStringLiteral(":PULS0:MOD NORM")};
 
 template <typename T> QList<T*> usable(TMainForm* form) {
     QList<T*> out;
@@ -53,7 +60,7 @@ public:
 
     // One random action; what it was goes to the log.
     void act() {
-        switch (pick(11)) {
+        switch (pick(12)) {
         case 0:
         case 1:
             stepSpin();
@@ -81,6 +88,9 @@ public:
             log << QStringLiteral("Refresh");
             f->Up1->trigger();
             break;
+        case 10:
+            scriptLine();
+            break;
         case 9: {
             const int bin = pick(7);
             log << QStringLiteral("recall %1").arg(bin);
@@ -106,8 +116,22 @@ public:
 
     QStringList log;
     int historyStart = 0;
+    QTcpSocket* script = nullptr;
+    int scriptQuestions = 0;
 
 private:
+    void scriptLine() {
+        if (!script)
+            return;
+        const bool question = pick(2) == 0;
+        const QString line = question ? kQuestions.at(pick(int(kQuestions.size())))
+                                      : kScriptSets.at(pick(int(kScriptSets.size())));
+        log << QStringLiteral("script: ") + line;
+        script->write(line.toLatin1() + '\n');
+        if (question)
+            ++scriptQuestions;
+    }
+
     void stepSpin() {
         const QList<TPlusSpinEdit*> spins = usable<TPlusSpinEdit>(f);
         if (spins.isEmpty())
@@ -205,11 +229,18 @@ private Q_SLOTS:
         options.instrument.model = kModels[setup() % std::size(kModels)];
         options.faults.replyDelay = std::chrono::milliseconds(1 + setup() % 3);
         PanelHarness h(options);
-        QVERIFY(h.start());
+        TMainForm::StartOptions start;
+        start.serve = true;
+        start.serveAddress.port = 0;
+        QVERIFY(h.start(start));
         QVERIFY(ActivatePanel(h));
         TMainForm* f = h.form();
         Monkey monkey(h, seed);
         monkey.historyStart = f->SendEdit->count();
+        QTcpSocket script;
+        script.connectToHost(QHostAddress::LocalHost, f->CommandSocket()->port());
+        QTRY_VERIFY(script.state() == QAbstractSocket::ConnectedState);
+        monkey.script = &script;
         struct ReplayHint {
             unsigned seed;
             const Monkey& m;
@@ -242,6 +273,20 @@ private Q_SLOTS:
         }
         QTRY_VERIFY_WITH_TIMEOUT(fired == actions, 30000);
         QTest::qWait(20); // the last input's turn
+        QVERIFY(h.waitIdle(30s));
+        // Every script question has its one reply line; after the script's
+        // pause the window catches up with what it set.
+        int replies = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                while (script.canReadLine())
+                    if (!script.readLine().startsWith('?'))
+                        ++replies;
+                return replies >= monkey.scriptQuestions;
+            }(),
+            10000);
+        QCOMPARE(replies, monkey.scriptQuestions);
+        QTest::qWait(pg5400::ScpiServer::QuietMs + 50);
         QVERIFY(h.waitIdle(30s));
 
         const QStringList changes = ReadBackChanges(h);

@@ -48,13 +48,16 @@ private Q_SLOTS:
         QCOMPARE(EnqueueCommand(QStringLiteral("A")), QueueResult::Queued);
         QCOMPARE(EnqueueCommand(QStringLiteral("B")), QueueResult::Queued);
         QVERIFY(CommandsPending);
-        QCOMPARE(TakeQueuedCommands(), (QStringList{"A", "B"}));
+        QStringList taken;
+        for (const QueuedLine& line : TakeQueuedCommands())
+            taken << line.text;
+        QCOMPARE(taken, (QStringList{"A", "B"}));
         QVERIFY(!CommandsPending);
         for (int i = 0; i < MaxQueuedCommands; ++i)
             QCOMPARE(EnqueueCommand(QString::number(i)), QueueResult::Queued);
         QCOMPARE(EnqueueCommand(QStringLiteral("one too many")), QueueResult::Full);
         QCOMPARE(TaskList.Count(), MaxQueuedCommands);
-        QCOMPARE(TaskList.Commands.last(), QStringLiteral("99"));
+        QCOMPARE(TaskList.Lines.last().text, QStringLiteral("99"));
     }
 
     void suspendedQueueDropsSilently() {

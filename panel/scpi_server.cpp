@@ -1,0 +1,289 @@
+#include "panel/scpi_server.h"
+
+#include "comm/command_set.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+
+namespace pg5400 {
+
+namespace {
+
+// The instrument takes printable Latin-1 lines of modest length; anything
+// else from a client is refused here rather than sent.
+constexpr int kMaxCommandChars = 256;
+
+bool isCommandLine(const QString& line) {
+    if (line.size() > kMaxCommandChars)
+        return false;
+    return std::all_of(line.begin(), line.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 32 && u < 127) || (u >= 160 && u <= 255);
+    });
+}
+
+// A question is a line whose header (the text before the first blank) ends
+// in "?"; only questions are owed a reply.
+bool isQuestion(const QString& line) {
+    return line.section(QLatin1Char(' '), 0, 0).endsWith(QLatin1Char('?'));
+}
+
+QString peerName(const QTcpSocket* socket) {
+    const QHostAddress a = socket->peerAddress();
+    const QString host = a.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + a.toString() + QLatin1Char(']')
+                             : a.toString();
+    return host + QLatin1Char(':') + QString::number(socket->peerPort());
+}
+
+} // namespace
+
+bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error) {
+    out = ServeAddress{};
+    if (text.isEmpty())
+        return true;
+    QString host;
+    QString port = text;
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        host = text.left(colon);
+        port = text.mid(colon + 1);
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+            host = host.mid(1, host.size() - 2);
+    }
+    bool ok = false;
+    const uint number = port.toUInt(&ok, 10);
+    if (!ok || number > 65535) {
+        error = QStringLiteral("-serve: \"%1\" is no port number (0 to 65535)").arg(port);
+        return false;
+    }
+    out.port = quint16(number);
+    if (colon >= 0) {
+        if (!out.address.setAddress(host)) {
+            error = QStringLiteral("-serve: \"%1\" is no IP address").arg(host);
+            return false;
+        }
+    }
+    return true;
+}
+
+ScpiServer::ScpiServer(Hooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks)) {
+    retry_.setInterval(20);
+    connect(&retry_, &QTimer::timeout, this, &ScpiServer::feed);
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(QuietMs);
+    connect(&quiet_, &QTimer::timeout, this, [this] {
+        if (hooks_.settle)
+            hooks_.settle();
+    });
+}
+
+ScpiServer::~ScpiServer() {
+    close();
+}
+
+bool ScpiServer::listen(const ServeAddress& where, QString& error) {
+    const QList<QHostAddress> addresses =
+        where.address.isNull() ? QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost),
+                                                     QHostAddress(QHostAddress::LocalHostIPv6)}
+                               : QList<QHostAddress>{where.address};
+    quint16 port = where.port;
+    QStringList failures;
+    for (const QHostAddress& address : addresses) {
+        auto* server = new QTcpServer(this);
+        server->setMaxPendingConnections(MaxClients);
+        // Port 0 lets the system choose once; the second address takes the same.
+        if (!server->listen(address, port)) {
+            failures << address.toString() + QStringLiteral(": ") + server->errorString();
+            delete server;
+            continue;
+        }
+        port = server->serverPort();
+        connect(server, &QTcpServer::newConnection, this, [this, server] { accept(server); });
+        servers_ << server;
+    }
+    if (servers_.isEmpty()) {
+        error = QStringLiteral("Cannot listen for scripts on port %1 (%2)")
+                    .arg(where.port)
+                    .arg(failures.join(QStringLiteral("; ")));
+        return false;
+    }
+    return true;
+}
+
+quint16 ScpiServer::port() const {
+    return servers_.isEmpty() ? 0 : servers_.first()->serverPort();
+}
+
+void ScpiServer::close() {
+    retry_.stop();
+    quiet_.stop();
+    for (QTcpServer* server : std::as_const(servers_))
+        server->close();
+    qDeleteAll(servers_);
+    servers_.clear();
+    auto clients = std::move(clients_);
+    clients_.clear();
+    for (auto& client : clients)
+        if (client->socket) {
+            client->socket->disconnect(this);
+            client->socket->abort();
+            client->socket->deleteLater();
+        }
+}
+
+ScpiServer::Client* ScpiServer::find(QTcpSocket* socket) {
+    for (auto& client : clients_)
+        if (client->socket == socket)
+            return client.get();
+    return nullptr;
+}
+
+void ScpiServer::accept(QTcpServer* server) {
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
+        if (int(clients_.size()) >= MaxClients) {
+            if (hooks_.notice)
+                hooks_.notice(QStringLiteral("Script connection from %1 refused: %2 clients "
+                                             "are connected already")
+                                  .arg(peerName(socket))
+                                  .arg(MaxClients));
+            socket->write("? too many clients\n");
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        socket->setParent(this);
+        // Qt stops reading from the system once this much waits unread, so
+        // a client cannot make the panel buffer without bound.
+        socket->setReadBufferSize(2 * MaxLineBytes);
+        // A reply is one short line the script waits for: send it at once
+        // instead of holding it for the client's acknowledgement.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        auto client = std::make_unique<Client>();
+        client->socket = socket;
+        client->name = peerName(socket);
+        clients_.push_back(std::move(client));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+    }
+}
+
+void ScpiServer::readFrom(QTcpSocket* socket) {
+    Client* client = find(socket);
+    if (!client)
+        return;
+    while (socket->bytesAvailable() > 0) {
+        client->partial += socket->read(MaxLineBytes);
+        qsizetype end;
+        while ((end = client->partial.indexOf('\n')) >= 0) {
+            QByteArray bytes = client->partial.left(end);
+            client->partial.remove(0, end + 1);
+            if (bytes.endsWith('\r'))
+                bytes.chop(1);
+            if (bytes.size() > MaxLineBytes) {
+                cutOff(*client, QStringLiteral("a line longer than %1 bytes").arg(MaxLineBytes));
+                return;
+            }
+            if (!bytes.isEmpty()) {
+                takeLine(*client, QString::fromLatin1(bytes));
+                if (!find(socket))
+                    return; // cut off
+            }
+        }
+        if (client->partial.size() > MaxLineBytes) {
+            cutOff(*client, QStringLiteral("a line longer than %1 bytes").arg(MaxLineBytes));
+            return;
+        }
+    }
+    feed();
+}
+
+void ScpiServer::takeLine(Client& client, const QString& line) {
+    QTcpSocket* socket = client.socket;
+    if (!isCommandLine(line)) {
+        socket->write("? not a command line (printable characters, at most 256)\n");
+        return;
+    }
+    if (hooks_.demo && hooks_.demo() && isQuestion(line)) {
+        socket->write("? demonstration mode: no instrument to ask\n");
+        return;
+    }
+    if (client.waiting.size() + client.inQueue >= MaxPendingLines) {
+        cutOff(client, QStringLiteral("it sends faster than the instrument answers "
+                                      "(%1 lines waiting)")
+                           .arg(MaxPendingLines));
+        return;
+    }
+    client.waiting << line;
+}
+
+void ScpiServer::feed() {
+    bool stillWaiting = false;
+    for (auto& owned : clients_) {
+        Client& client = *owned;
+        while (!client.waiting.isEmpty()) {
+            const QString line = client.waiting.first();
+            QPointer<QTcpSocket> socket = client.socket;
+            const QueueResult result =
+                hooks_.submit(line, [this, socket, line](const QString& reply) {
+                    if (socket)
+                        answered(socket, line, reply);
+                });
+            if (result != QueueResult::Queued) {
+                // Suspended during a read-back or file operation, or the
+                // queue is full: the line keeps its place and is offered again.
+                stillWaiting = true;
+                break;
+            }
+            client.waiting.removeFirst();
+            ++client.inQueue;
+        }
+    }
+    if (stillWaiting && !retry_.isActive())
+        retry_.start();
+    else if (!stillWaiting)
+        retry_.stop();
+}
+
+void ScpiServer::answered(QTcpSocket* socket, const QString& line, const QString& reply) {
+    Client* client = find(socket);
+    if (!client)
+        return;
+    client->inQueue = std::max(0, client->inQueue - 1);
+    if (isQuestion(line)) {
+        // Every question gets exactly one line, so a script never waits in vain.
+        const QString text =
+            reply.isEmpty() ? QStringLiteral("? no reply from the instrument") : reply;
+        socket->write(text.toLatin1() + '\n');
+        return;
+    }
+    if (communication::cmd::isErrorReply(reply))
+        socket->write(reply.toLatin1() + '\n');
+    // The window catches up once the scripts have paused.
+    quiet_.start();
+}
+
+void ScpiServer::cutOff(Client& client, const QString& why) {
+    if (hooks_.notice)
+        hooks_.notice(
+            QStringLiteral("Script connection from %1 cut off: %2").arg(client.name, why));
+    QTcpSocket* socket = client.socket;
+    drop(socket);
+    if (socket)
+        socket->abort();
+}
+
+void ScpiServer::drop(QTcpSocket* socket) {
+    const auto it = std::find_if(clients_.begin(), clients_.end(),
+                                 [socket](const auto& c) { return c->socket == socket; });
+    if (it == clients_.end())
+        return;
+    clients_.erase(it);
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+    }
+}
+
+} // namespace pg5400

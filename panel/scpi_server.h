@@ -1,0 +1,91 @@
+#pragma once
+
+#include "panel/command_queue.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace pg5400 {
+
+// Where the command socket listens: both loopback addresses unless the user
+// names one.
+struct ServeAddress {
+    QHostAddress address; // null: 127.0.0.1 and ::1
+    quint16 port = 5025;
+};
+
+// Reads "", "PORT", "ADDRESS:PORT" or "[IPv6]:PORT" (the text after
+// "-serve="); false with a message for anything else.
+bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error);
+
+// A raw-socket command port for scripts beside the panel. Each line a client
+// sends goes through the panel's command queue, so it takes turns with edits,
+// the poll and read-backs; a question's reply goes back to that client alone,
+// ending in LF. Set lines get an answer only when the instrument answered
+// with an error. Memory stays bounded: long lines, too many clients and
+// clients that send faster than the instrument answers are cut off.
+class ScpiServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxClients = 4;
+    static constexpr int MaxLineBytes = 4096;
+    static constexpr int MaxPendingLines = 32; // per client, waiting or in the queue
+    static constexpr int QuietMs = 400;        // client quiet time before the read-back
+
+    struct Hooks {
+        // Hands one line to the command queue.
+        std::function<QueueResult(const QString& line, LineReply onReply)> submit;
+        // True without an instrument: questions get an error, nothing is sent.
+        std::function<bool()> demo;
+        // Brings the window up to date after clients changed settings.
+        std::function<void()> settle;
+        // Says something the user should know (terminal and log).
+        std::function<void(const QString& text)> notice;
+    };
+
+    explicit ScpiServer(Hooks hooks, QObject* parent = nullptr);
+    ~ScpiServer() override;
+
+    // False with a message when no address could be listened on.
+    bool listen(const ServeAddress& where, QString& error);
+    // The port listened on (the one chosen by the system for port 0).
+    quint16 port() const;
+    int clientCount() const { return int(clients_.size()); }
+    // Closes every connection and stops listening.
+    void close();
+
+private:
+    struct Client {
+        QPointer<QTcpSocket> socket;
+        QString name;        // "127.0.0.1:40312", for notices
+        QByteArray partial;  // bytes of a line not yet ended
+        QStringList waiting; // lines the queue could not take yet
+        int inQueue = 0;     // lines handed over, reply not yet back
+    };
+
+    void accept(QTcpServer* server);
+    void readFrom(QTcpSocket* socket);
+    void takeLine(Client& client, const QString& line);
+    void feed(); // hands waiting lines to the queue, oldest first
+    void answered(QTcpSocket* socket, const QString& line, const QString& reply);
+    void cutOff(Client& client, const QString& why);
+    void drop(QTcpSocket* socket);
+    Client* find(QTcpSocket* socket);
+
+    Hooks hooks_;
+    QList<QTcpServer*> servers_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    QTimer retry_; // lines wait while commands are suspended or the queue is full
+    QTimer quiet_; // the read-back once clients' set lines have stopped
+};
+
+} // namespace pg5400

@@ -1,0 +1,234 @@
+// The command socket for scripts, with real TCP clients, against the whole
+// panel and the simulated instrument: replies reach the client that asked,
+// the window catches up with what a script set, and no client can make the
+// panel buffer without bound or talk to a port in demonstration mode.
+#include "controls/plusspinedit.h"
+#include "panel/scpi_server.h"
+#include "panel/terminal_view.h"
+#include "tests/support/panel_harness.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace pg5400;
+using testsupport::PanelHarness;
+
+namespace {
+
+TMainForm::StartOptions serving(bool demo = false) {
+    TMainForm::StartOptions options;
+    options.serve = true;
+    options.serveAddress.port = 0; // the system picks a free one
+    options.demo = demo;
+    return options;
+}
+
+std::unique_ptr<QTcpSocket> connectTo(PanelHarness& h) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, h.form()->CommandSocket()->port());
+    if (!QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 3000))
+        return nullptr;
+    return socket;
+}
+
+// The next whole line the client receives, without its LF; empty after the
+// time limit.
+QString replyLine(QTcpSocket& socket, int timeoutMs = 5000) {
+    if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, timeoutMs))
+        return {};
+    return QString::fromLatin1(socket.readLine()).chopped(1);
+}
+
+QStringList terminalText(TMainForm* f) {
+    QStringList lines;
+    for (int i = 0; i < f->ResponseList->lineCount(); ++i)
+        lines << f->ResponseList->lineText(i);
+    return lines;
+}
+
+bool contains(const QStringList& lines, const QString& text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QString& l) { return l.contains(text); });
+}
+
+} // namespace
+
+class TstCommandSocket : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void addresses() {
+        ServeAddress a;
+        QString error;
+        QVERIFY(ParseServeAddress(QString(), a, error));
+        QVERIFY(a.address.isNull());
+        QCOMPARE(a.port, quint16(5025));
+        QVERIFY(ParseServeAddress(QStringLiteral("6000"), a, error));
+        QVERIFY(a.address.isNull());
+        QCOMPARE(a.port, quint16(6000));
+        QVERIFY(ParseServeAddress(QStringLiteral("192.168.1.5:7000"), a, error));
+        QCOMPARE(a.address, QHostAddress(QStringLiteral("192.168.1.5")));
+        QVERIFY(ParseServeAddress(QStringLiteral("[::1]:7001"), a, error));
+        QCOMPARE(a.address, QHostAddress(QHostAddress::LocalHostIPv6));
+        QCOMPARE(a.port, quint16(7001));
+        for (const char* bad : {"70000", "port", "example.org:80", "1.2.3.4:", "-1"}) {
+            QVERIFY2(!ParseServeAddress(QString::fromLatin1(bad), a, error), bad);
+            QVERIFY(!error.isEmpty());
+        }
+    }
+
+    void questionsSetLinesAndTheWindow() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        TMainForm* f = h.form();
+        QVERIFY(f->CommandSocket() && f->CommandSocket()->port() != 0);
+        auto client = connectTo(h);
+        QVERIFY(client);
+
+        client->write("*IDN?\r\n");
+        QVERIFY(replyLine(*client).startsWith(QStringLiteral("PG,5404+,1234,")));
+
+        // A set line gets no reply; the window shows it after the read-back
+        // that follows once the script pauses.
+        const std::size_t mark = h.mark();
+        client->write(":PULS0:PER 0.002\n");
+        QTRY_COMPARE_WITH_TIMEOUT(f->PeriodAdj->Value(), 0.002, 5000);
+        QVERIFY(h.waitIdle());
+        const std::vector<std::string> wire = h.linesSince(mark);
+        QCOMPARE(QString::fromStdString(wire.at(0)), QStringLiteral(":PULS0:PER 0.002"));
+        QVERIFY(wire.size() > 20); // the read-back
+        QVERIFY(!client->canReadLine());
+
+        // The instrument's refusal of a set line goes back to the script.
+        client->write(":PULS0:PER 99999\n");
+        QVERIFY(replyLine(*client).startsWith(QLatin1Char('?')));
+        // A line the instrument could never take is refused here.
+        client->write(QByteArray(":PULS0:PER \x01\n"));
+        QVERIFY(replyLine(*client).startsWith(QLatin1Char('?')));
+
+        // The script's lines show in the terminal like typed ones.
+        const QStringList shown = terminalText(f);
+        QVERIFY(contains(shown, QStringLiteral(":PULS0:PER 0.002")));
+        QVERIFY(contains(shown, QStringLiteral(":PULS0:PER 99999")));
+    }
+
+    void clientsGetTheirOwnReplies() {
+        PanelHarness h("5402");
+        QVERIFY(h.start(serving()));
+        auto a = connectTo(h);
+        auto b = connectTo(h);
+        QVERIFY(a && b);
+        // Both send a burst at once; the lines interleave in the queue.
+        QByteArray burstA, burstB;
+        for (int i = 0; i < 10; ++i) {
+            burstA += "*IDN?\n";
+            burstB += ":PULS0:PER?\n";
+        }
+        a->write(burstA);
+        b->write(burstB);
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(replyLine(*a).startsWith(QStringLiteral("PG,5402,")));
+            QCOMPARE(replyLine(*b), QStringLiteral("0.001000000000"));
+        }
+        QTest::qWait(50);
+        QVERIFY(!a->canReadLine() && !b->canReadLine());
+    }
+
+    void limitsCutClientsOff() {
+        PanelHarness h("5402");
+        QVERIFY(h.start(serving()));
+        TMainForm* f = h.form();
+        auto good = connectTo(h);
+        QVERIFY(good);
+
+        // A megabyte without a line end.
+        auto big = connectTo(h);
+        QVERIFY(big);
+        big->write(QByteArray(1 << 20, 'A'));
+        QTRY_VERIFY_WITH_TIMEOUT(big->state() == QAbstractSocket::UnconnectedState, 5000);
+        QVERIFY(contains(terminalText(f), QStringLiteral("longer than 4096 bytes")));
+
+        // Hundreds of questions at once, faster than any instrument answers.
+        const std::size_t mark = h.mark();
+        auto flood = connectTo(h);
+        QVERIFY(flood);
+        QByteArray many;
+        for (int i = 0; i < 500; ++i)
+            many += "*IDN?\n";
+        flood->write(many);
+        QTRY_VERIFY_WITH_TIMEOUT(flood->state() == QAbstractSocket::UnconnectedState, 5000);
+        QVERIFY(contains(terminalText(f), QStringLiteral("sends faster")));
+        QVERIFY(h.waitIdle());
+        QVERIFY(h.linesSince(mark).size() <= std::size_t(ScpiServer::MaxPendingLines));
+
+        // A fifth client is turned away; the first still gets answers.
+        std::vector<std::unique_ptr<QTcpSocket>> more;
+        for (int i = 0; i < ScpiServer::MaxClients - 1; ++i)
+            more.push_back(connectTo(h));
+        auto fifth = connectTo(h);
+        QVERIFY(fifth);
+        QCOMPARE(replyLine(*fifth), QStringLiteral("? too many clients"));
+        good->write("*IDN?\n");
+        QVERIFY(replyLine(*good).startsWith(QStringLiteral("PG,5402,")));
+    }
+
+    void demonstrationModeSendsNothing() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving(true)));
+        auto client = connectTo(h);
+        QVERIFY(client);
+        const std::size_t mark = h.mark();
+        client->write("*IDN?\n:PULS0:PER 0.002\n:PULS0:PER?\n");
+        QVERIFY(replyLine(*client).startsWith(QLatin1Char('?')));
+        QVERIFY(replyLine(*client).startsWith(QLatin1Char('?')));
+        QVERIFY(h.waitIdle());
+        QTest::qWait(50);
+        QCOMPARE(h.mark(), mark);
+        QVERIFY(!client->canReadLine());
+    }
+
+    // A script as labs write them, with PyVISA and its pure-Python backend.
+    void pyvisaScript() {
+        // Debian's own Python, where its python3-pyvisa-py package lives,
+        // before any other on the PATH.
+        QString python =
+            QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+        if (python.isEmpty())
+            python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty() ||
+            QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import pyvisa_py")}) !=
+                0)
+            QSKIP("python3 with PyVISA-py (Debian package python3-pyvisa-py) is not installed");
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        TMainForm* f = h.form();
+        const QString script =
+            QStringLiteral("import pyvisa, sys\n"
+                           "rm = pyvisa.ResourceManager('@py')\n"
+                           "inst = rm.open_resource('TCPIP::127.0.0.1::%1::SOCKET',\n"
+                           "                        read_termination='\\n', "
+                           "write_termination='\\n', timeout=5000)\n"
+                           "print(inst.query('*IDN?'))\n"
+                           "inst.write(':PULS0:PER 0.000250000')\n"
+                           "print(inst.query(':PULS0:PER?'))\n"
+                           "inst.close()\n")
+                .arg(f->CommandSocket()->port());
+        QProcess py;
+        py.start(python, {QStringLiteral("-c"), script});
+        QVERIFY(QTest::qWaitFor([&] { return py.state() == QProcess::NotRunning; }, 20000));
+        const QString out = QString::fromLocal8Bit(py.readAllStandardOutput());
+        QVERIFY2(py.exitCode() == 0, qPrintable(QString::fromLocal8Bit(py.readAllStandardError())));
+        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(0).startsWith(QStringLiteral("PG,5404+,1234,")));
+        QCOMPARE(lines.at(1), QStringLiteral("0.000250000000"));
+        QTRY_COMPARE_WITH_TIMEOUT(f->PeriodAdj->Value(), 0.00025, 5000);
+    }
+};
+
+QTEST_MAIN(TstCommandSocket)
+#include "tst_command_socket.moc"
