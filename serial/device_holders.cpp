@@ -1,6 +1,6 @@
 #include "serial/device_holders.h"
 
-#include "serial/serial_device.h"
+#include "serial/tty_device.h"
 
 #include <QDir>
 #include <QFile>

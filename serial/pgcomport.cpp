@@ -1,5 +1,6 @@
 #include "serial/pgcomport.h"
 
+#include "serial/device_kind.h"
 #include "serial/port_table.h"
 
 #include <QApplication>
@@ -30,7 +31,8 @@ bool TPGComPort::Open() {
     for (;;) {
         FDevicePath =
             FBoundPath.isEmpty() ? serialport::DevicePathForPort(FPortNumber) : FBoundPath;
-        if (FDevice.open(FDevicePath)) {
+        FDevice = serialport::MakeDevice(FDevicePath);
+        if (FDevice->open(FDevicePath)) {
             FBoundPath = FDevicePath;
             break;
         }
@@ -39,25 +41,32 @@ bool TPGComPort::Open() {
                                       QString::number(FPortNumber) + QStringLiteral(": ")))
             return false;
     }
-    if (FDevice.readSettingsOk()) {
+    if (FDevice->readSettingsOk()) {
         const auto flow = FHandshake == hsHardware    ? serialport::FlowControl::Hardware
                           : FHandshake == hsAssertAll ? serialport::FlowControl::AssertAll
                                                       : serialport::FlowControl::None;
         const auto parity = FParity == parEven  ? serialport::ParityMode::Even
                             : FParity == parOdd ? serialport::ParityMode::Odd
                                                 : serialport::ParityMode::None;
-        FDevice.configure(FBaudRate, flow, parity);
+        FDevice->configure(FBaudRate, flow, parity);
     }
     return Opened();
 }
 
+const serialport::OpenFailure& TPGComPort::LastOpenFailure() const {
+    static const serialport::OpenFailure none;
+    return FDevice ? FDevice->lastFailure() : none;
+}
+
 void TPGComPort::Close() {
-    FDevice.close();
+    if (FDevice)
+        FDevice->close();
     FDevicePath.clear();
 }
 
 void TPGComPort::Flush() {
-    FDevice.flush();
+    if (FDevice)
+        FDevice->flush();
 }
 
 bool TPGComPort::Write(const QByteArray& sData) {
@@ -69,7 +78,7 @@ bool TPGComPort::WriteRaw(const char* bData, int bSize) {
         return false;
     if (bSize <= 0)
         return bSize == 0;
-    return FDevice.writeAll(QByteArray::fromRawData(bData, bSize)) == bSize;
+    return FDevice->writeAll(QByteArray::fromRawData(bData, bSize)) == bSize;
 }
 
 QByteArray TPGComPort::Read() {
@@ -94,7 +103,7 @@ void TPGComPort::Read(QByteArray& text) {
 
     if (FEndOfResponseRaw.isEmpty()) {
         if (const int n = InCount(); n > 0)
-            text = FDevice.readWaiting(n);
+            text = FDevice->readWaiting(n);
         FPortInUse = false;
         return;
     }
@@ -107,7 +116,7 @@ void TPGComPort::Read(QByteArray& text) {
     for (;;) {
         while (!FTimedOut) {
             if (const int n = InCount(); n > 0)
-                text += FDevice.readWaiting(n);
+                text += FDevice->readWaiting(n);
             if (text.contains(FEndOfResponseRaw))
                 break;
             if (clock.elapsed() > deadline)
@@ -125,7 +134,7 @@ void TPGComPort::Read(QByteArray& text) {
             if (!FTimedOut) {
                 // Sleep until bytes arrive, at most 1 ms, so events keep flowing.
                 bool hungUp = false;
-                if (!FDevice.waitReadable(1, &hungUp) && hungUp) {
+                if (!FDevice->waitReadable(1, &hungUp) && hungUp) {
                     // The device is gone: no reply can come, and asking to
                     // wait longer would only repeat for every later line.
                     FTimedOut = true;
@@ -163,7 +172,7 @@ QByteArray TPGComPort::ReadRaw() {
         return data;
     FPortInUse = true;
     bool ok = true;
-    data = FDevice.readWaiting(InCount(), &ok);
+    data = FDevice->readWaiting(InCount(), &ok);
     FPortInUse = false;
     if (!ok)
         showMessage(QStringLiteral("Raw read error."));
@@ -171,11 +180,11 @@ QByteArray TPGComPort::ReadRaw() {
 }
 
 int TPGComPort::InCount() const {
-    return FDevice.inCount();
+    return FDevice ? FDevice->inCount() : 0;
 }
 
 bool TPGComPort::State() const {
-    return FDevice.readSettingsOk();
+    return FDevice && FDevice->readSettingsOk();
 }
 
 void TPGComPort::reopenIfOpen() {

@@ -1,21 +1,23 @@
 #pragma once
 
-#include "serial/serial_device.h"
+#include "serial/device.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 #include <QDialog>
 
 enum THandshake : quint8 { hsNone, hsHardware, hsAssertAll };
 enum TParity : quint8 { parNone, parEven, parOdd };
 
-// The one serial connection to the instrument: opens COM n with fixed line
-// settings, writes byte strings and reads one reply up to an end-of-response
-// marker within a time limit. Everything runs on the GUI thread; while a read
-// waits with AllowEvents set, GUI events are processed, and the in-use flag
+// The one serial connection to the instrument: opens COM n (a tty device or
+// a network port, see serialport::MakeDevice) with fixed line settings,
+// writes byte strings and reads one reply up to an end-of-response marker
+// within a time limit. Everything runs on the GUI thread; while a read waits
+// with AllowEvents set, GUI events are processed, and the in-use flag
 // refuses a nested read.
 class TPGComPort : public QObject {
     Q_OBJECT
@@ -59,10 +61,11 @@ public:
     void SetEventPump(std::function<void()> pump) { FEventPump = std::move(pump); }
     TNotifyEvent OnTimeout() const { return FOnTimeout; }
     void SetOnTimeout(TNotifyEvent v) { FOnTimeout = std::move(v); }
-    bool Opened() const { return FDevice.isOpen(); }
+    bool Opened() const { return FDevice && FDevice->isOpen(); }
     // True when the open device is gone (instrument unplugged, pseudo-terminal
-    // closed) or the port is closed; the port itself is left as it is.
-    bool DeviceGone() const { return FDevice.hungUp(); }
+    // or network connection closed) or the port is closed; the port itself is
+    // left as it is.
+    bool DeviceGone() const { return !FDevice || FDevice->hungUp(); }
     int Port() const { return FPortNumber; }
     void SetPort(int v);
     bool ShowErrors() const { return FShowErrors; }
@@ -71,17 +74,17 @@ public:
     QByteArray Version() const { return FVersion; }
     void SetVersion(const QByteArray&) {}
 
-    // The device path of the open port (empty when closed).
+    // The device path or network URL of the open port (empty when closed).
     QString DevicePath() const { return FDevicePath; }
     // The device the port was last opened at: every reopen uses it (or
     // fails), whatever COM n means by then. Cleared when the port number
     // changes.
     QString BoundDevice() const { return FBoundPath; }
     // True when the port was open and its device is gone now (unplugged,
-    // pseudo-terminal closed); a closed port is not gone.
-    bool Vanished() const { return FDevice.isOpen() && FDevice.hungUp(); }
+    // pseudo-terminal or connection closed); a closed port is not gone.
+    bool Vanished() const { return Opened() && FDevice->hungUp(); }
     // Why the last Open failed (none when it did not).
-    const serialport::OpenFailure& LastOpenFailure() const { return FDevice.lastFailure(); }
+    const serialport::OpenFailure& LastOpenFailure() const;
     // Demonstration mode: the port never opens, so nothing reaches any device.
     void SetOpenAllowed(bool v) { FOpenAllowed = v; }
     // The port selection dialog while Pick shows it.
@@ -101,7 +104,9 @@ private:
     TParity FParity = parNone;
     QByteArray FEndOfResponse;
     QByteArray FEndOfResponseRaw;
-    serialport::SerialDevice FDevice;
+    // Made at each open for the kind of device the path names; kept after a
+    // failed open for its failure.
+    std::unique_ptr<serialport::Device> FDevice;
     QString FDevicePath;
     QString FBoundPath;
     bool FOpenAllowed = true;

@@ -1,5 +1,6 @@
 #include "serial/pick_port_dialog.h"
 
+#include "serial/device_kind.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
 
@@ -68,12 +69,12 @@ TformPickPort::TformPickPort(QWidget* parent)
 void TformPickPort::AddPort(int number, const QString& devicePath) {
     QString text = QStringLiteral("COM") + QString::number(number);
     QString tip = devicePath;
-    // A stable name tells the user which instrument it is; the tooltip says
-    // which device node that is today.
-    if (devicePath.contains(QStringLiteral("/serial/by-id/"))) {
-        text += QLatin1Char(' ') + QFileInfo(devicePath).fileName();
+    // A stable name or a network address tells the user which instrument it
+    // is; for a stable name the tooltip says which device node that is today.
+    if (const QString name = serialport::ShortName(devicePath); !name.isEmpty())
+        text += QLatin1Char(' ') + name;
+    if (devicePath.contains(QStringLiteral("/serial/by-id/")))
         tip = QFileInfo(devicePath).canonicalFilePath();
-    }
     listPorts->addItem(text, number);
     listPorts->setItemData(listPorts->count() - 1, tip, Qt::ToolTipRole);
     listPorts->setCurrentIndex(-1);

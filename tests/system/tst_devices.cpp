@@ -12,7 +12,7 @@
 #include "serial/pgcomport.h"
 #include "serial/pick_port_dialog.h"
 #include "serial/port_table.h"
-#include "serial/serial_device.h"
+#include "serial/tty_device.h"
 #include "tests/support/panel_harness.h"
 #include "tests/support/pty_peer.h"
 

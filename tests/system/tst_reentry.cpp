@@ -13,7 +13,7 @@
 #include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
-#include "serial/serial_device.h"
+#include "serial/tty_device.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"
@@ -110,7 +110,7 @@ private:
         QVERIFY(atShutdown > 0);
         QTest::qWait(100);
         QCOMPARE(server.transcript().received(), atShutdown);
-        serialport::SerialDevice device;
+        serialport::TtyDevice device;
         QVERIFY(device.open(path)); // released: another program can take it
         ResetProgramState();
     }

@@ -1,10 +1,9 @@
-#include "serial/serial_device.h"
+#include "serial/tty_device.h"
 
 #include "serial/device_holders.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <cstring>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -49,35 +48,11 @@ speed_t speedCode(int baud) {
 
 } // namespace
 
-SerialDevice::~SerialDevice() {
-    close();
+TtyDevice::~TtyDevice() {
+    TtyDevice::close();
 }
 
-QString OpenFailure::describe() const {
-    switch (kind) {
-    case None:
-    case Missing:
-        return {};
-    case PermissionDenied:
-        return group.isEmpty() || group == QLatin1String("root")
-                   ? QStringLiteral("permission denied")
-                   : QStringLiteral("permission denied: the device belongs to group \"%1\"; "
-                                    "add yourself with \"sudo usermod -aG %1 $USER\" and log in "
-                                    "again")
-                         .arg(group);
-    case InUse:
-        if (holderPid > 0)
-            return QStringLiteral("in use by %1 (PID %2)")
-                .arg(holderName.isEmpty() ? QStringLiteral("another program") : holderName)
-                .arg(holderPid);
-        return QStringLiteral("in use by another program");
-    case Other:
-        break;
-    }
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool SerialDevice::fail(OpenFailure::Kind kind, int error) {
+bool TtyDevice::fail(OpenFailure::Kind kind, int error) {
     failure_.kind = kind;
     failure_.error = error;
     if (failure_.holderPid > 0)
@@ -85,7 +60,7 @@ bool SerialDevice::fail(OpenFailure::Kind kind, int error) {
     return false;
 }
 
-bool SerialDevice::open(const QString& path) {
+bool TtyDevice::open(const QString& path) {
     close();
     failure_ = {};
     if (path.isEmpty())
@@ -134,7 +109,7 @@ bool SerialDevice::open(const QString& path) {
     return true;
 }
 
-void SerialDevice::close() {
+void TtyDevice::close() {
     if (fd_ < 0)
         return;
     ::ioctl(fd_, TIOCNXCL);
@@ -144,19 +119,19 @@ void SerialDevice::close() {
     dropLockFile();
 }
 
-void SerialDevice::dropLockFile() {
+void TtyDevice::dropLockFile() {
     if (lockFile_.isEmpty())
         return;
     QFile::remove(lockFile_);
     lockFile_.clear();
 }
 
-bool SerialDevice::readSettingsOk() const {
+bool TtyDevice::readSettingsOk() const {
     termios t{};
     return fd_ >= 0 && ::tcgetattr(fd_, &t) == 0;
 }
 
-bool SerialDevice::configure(int baud, FlowControl flow, ParityMode parity) {
+bool TtyDevice::configure(int baud, FlowControl flow, ParityMode parity) {
     termios t{};
     if (fd_ < 0 || ::tcgetattr(fd_, &t) != 0)
         return false;
@@ -184,19 +159,19 @@ bool SerialDevice::configure(int baud, FlowControl flow, ParityMode parity) {
     return true;
 }
 
-void SerialDevice::flush() {
+void TtyDevice::flush() {
     if (fd_ >= 0)
         ::tcflush(fd_, TCIOFLUSH);
 }
 
-int SerialDevice::inCount() const {
+int TtyDevice::inCount() {
     int n = 0;
     if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &n) != 0)
         return 0;
     return n;
 }
 
-QByteArray SerialDevice::readWaiting(int maxBytes, bool* ok) {
+QByteArray TtyDevice::readWaiting(int maxBytes, bool* ok) {
     QByteArray data;
     if (ok)
         *ok = fd_ >= 0;
@@ -219,7 +194,7 @@ QByteArray SerialDevice::readWaiting(int maxBytes, bool* ok) {
     return data;
 }
 
-qint64 SerialDevice::writeAll(const QByteArray& data) {
+qint64 TtyDevice::writeAll(const QByteArray& data) {
     if (fd_ < 0)
         return -1;
     qint64 done = 0;
@@ -244,7 +219,7 @@ qint64 SerialDevice::writeAll(const QByteArray& data) {
     return done;
 }
 
-bool SerialDevice::waitReadable(int timeoutMs, bool* hungUp) const {
+bool TtyDevice::waitReadable(int timeoutMs, bool* hungUp) {
     if (hungUp)
         *hungUp = false;
     if (fd_ < 0)
@@ -259,7 +234,7 @@ bool SerialDevice::waitReadable(int timeoutMs, bool* hungUp) const {
     return r > 0 && (p.revents & POLLIN);
 }
 
-bool SerialDevice::hungUp() const {
+bool TtyDevice::hungUp() const {
     if (fd_ < 0)
         return true;
     // With no events asked for, poll still reports hang-up and errors.
