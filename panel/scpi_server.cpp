@@ -224,11 +224,14 @@ void ScpiServer::feed() {
         Client& client = *owned;
         while (!client.waiting.isEmpty()) {
             const QString line = client.waiting.first();
+            // The queue may outlive this server (a line still queued when the
+            // window goes): the reply then has nowhere to go.
             QPointer<QTcpSocket> socket = client.socket;
+            QPointer<ScpiServer> self(this);
             const QueueResult result =
-                hooks_.submit(line, [this, socket, line](const QString& reply) {
-                    if (socket)
-                        answered(socket, line, reply);
+                hooks_.submit(line, [self, socket, line](const QString& reply) {
+                    if (self && socket)
+                        self->answered(socket, line, reply);
                 });
             if (result != QueueResult::Queued) {
                 // Suspended during a read-back or file operation, or the
