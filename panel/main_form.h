@@ -324,8 +324,11 @@ private:
     pg5400::ScpiServer* commandSocket = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
-    // One set line to the instrument; in demonstration mode it is only shown.
-    void sendLine(const QString& command);
+    // One line to the instrument and its reply; in demonstration mode the
+    // line is only shown.
+    QString sendLine(const QString& command);
+    // Queues a line and wakes the task tick for it.
+    pg5400::QueueResult enqueueLine(const QString& line, pg5400::LineReply onReply = {});
     // Sends everything queued before a read-back or recall, so the read-back
     // shows what the instrument holds with the user's edits applied.
     void drainQueue();

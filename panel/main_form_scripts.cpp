@@ -15,10 +15,7 @@ using namespace pg5400;
 void TMainForm::startCommandSocket(const ServeAddress& where) {
     ScpiServer::Hooks hooks;
     hooks.submit = [this](const QString& line, LineReply onReply) {
-        const QueueResult result = EnqueueCommand(line, std::move(onReply));
-        if (result == QueueResult::Queued)
-            TaskTimer->start();
-        return result;
+        return enqueueLine(line, std::move(onReply));
     };
     hooks.demo = [] { return DemoMode; };
     hooks.settle = [this] {

@@ -30,8 +30,16 @@ bool TMainForm::QueuedCommandToPort(const QString& commandstr) {
     return !commandstr.isEmpty() && QueueLine(commandstr);
 }
 
+QueueResult TMainForm::enqueueLine(const QString& line, LineReply onReply) {
+    const QueueResult result = EnqueueCommand(line, std::move(onReply));
+    // The tick sleeps while nothing waits; a queued line wakes it.
+    if (result == QueueResult::Queued)
+        TaskTimer->start();
+    return result;
+}
+
 bool TMainForm::QueueLine(const QString& commandstr) {
-    switch (EnqueueCommand(commandstr)) {
+    switch (enqueueLine(commandstr)) {
     case QueueResult::Suspended:
         return true;
     case QueueResult::Full:
@@ -41,7 +49,6 @@ bool TMainForm::QueueLine(const QString& commandstr) {
         communication::LogQueueFull(commandstr);
         return false;
     case QueueResult::Queued:
-        TaskTimer->start();
         return true;
     }
     return false;
@@ -55,11 +62,13 @@ void TMainForm::TaskTimerTimer(QObject*) {
     ProcessTasks();
 }
 
-void TMainForm::sendLine(const QString& command) {
+QString TMainForm::sendLine(const QString& command) {
+    QString reply;
     if (DemoMode)
         showDemoCommand(command);
     else
-        communication::SendCommand(command);
+        communication::SendCommand(command, reply);
+    return reply;
 }
 
 void TMainForm::sendQueuedCommands() {
@@ -76,16 +85,9 @@ void TMainForm::sendQueuedCommands() {
             break;
         }
         const QueuedLine& line = batch.at(i);
-        if (!line.onReply) {
-            sendLine(line.text);
-            continue;
-        }
-        QString reply;
-        if (DemoMode)
-            showDemoCommand(line.text);
-        else
-            communication::SendCommand(line.text, reply);
-        line.onReply(reply);
+        const QString reply = sendLine(line.text);
+        if (line.onReply)
+            line.onReply(reply);
     }
     CommandsPending = TaskList.Count() > 0;
 }

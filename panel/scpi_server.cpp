@@ -1,6 +1,7 @@
 #include "panel/scpi_server.h"
 
 #include "comm/command_set.h"
+#include "panel/settings_file.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -9,19 +10,6 @@
 namespace pg5400 {
 
 namespace {
-
-// The instrument takes printable Latin-1 lines of modest length; anything
-// else from a client is refused here rather than sent.
-constexpr int kMaxCommandChars = 256;
-
-bool isCommandLine(const QString& line) {
-    if (line.size() > kMaxCommandChars)
-        return false;
-    return std::all_of(line.begin(), line.end(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return (u >= 32 && u < 127) || (u >= 160 && u <= 255);
-    });
-}
 
 // A question is a line whose header (the text before the first blank) ends
 // in "?"; only questions are owed a reply.
@@ -201,7 +189,8 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
 
 void ScpiServer::takeLine(Client& client, const QString& line) {
     QTcpSocket* socket = client.socket;
-    if (!isCommandLine(line)) {
+    // Anything the instrument could not take is refused here rather than sent.
+    if (!IsCommandText(line)) {
         socket->write("? not a command line (printable characters, at most 256)\n");
         return;
     }

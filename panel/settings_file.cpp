@@ -87,18 +87,6 @@ namespace {
 constexpr qsizetype kMaxCommandLength = 256;
 constexpr qsizetype kMaxCommentLength = 1000;
 
-// Printable Latin-1: what a line can carry to the instrument byte for byte.
-bool isCommandText(const QString& line) {
-    if (line.size() > kMaxCommandLength)
-        return false;
-    for (const QChar c : line) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u > 0xff)
-            return false;
-    }
-    return true;
-}
-
 bool isCommentText(const QString& line) {
     if (line.size() > kMaxCommentLength)
         return false;
@@ -110,12 +98,23 @@ bool isCommentText(const QString& line) {
 
 } // namespace
 
+bool IsCommandText(const QString& line) {
+    if (line.size() > kMaxCommandLength)
+        return false;
+    for (const QChar c : line) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u > 0xff)
+            return false;
+    }
+    return true;
+}
+
 bool CheckSettingsLines(const QStringList& lines, QString& error) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         // Played as the playback plays it: a line with "//" is a comment.
         const bool fits =
-            line.contains(QStringLiteral("//")) ? isCommentText(line) : isCommandText(line);
+            line.contains(QStringLiteral("//")) ? isCommentText(line) : IsCommandText(line);
         if (fits)
             continue;
         QString shown = line.left(40);
