@@ -16,6 +16,8 @@ void ModalAnswerer::poll() {
     if (!modal || !modal->isVisible())
         return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (observer_)
+            observer_(box);
         QMessageBox::StandardButton wanted = fallback_;
         if (!answers_.empty()) {
             wanted = answers_.front();

@@ -21,6 +21,12 @@ public:
     void enqueue(QMessageBox::StandardButton button) { answers_.push(button); }
     void setFallback(QMessageBox::StandardButton button) { fallback_ = button; }
     void setDialogHandler(std::function<void(QWidget*)> handler) { handler_ = std::move(handler); }
+    // Called with each message box just before it is answered, while it is
+    // still open: a test learns what held when the box came, without racing
+    // the answer with a timer of its own.
+    void setBoxObserver(std::function<void(QMessageBox*)> observer) {
+        observer_ = std::move(observer);
+    }
 
     // The texts of the message boxes answered so far.
     QStringList texts() const { return texts_; }
@@ -39,6 +45,7 @@ private:
     std::queue<QMessageBox::StandardButton> answers_;
     QMessageBox::StandardButton fallback_;
     std::function<void(QWidget*)> handler_;
+    std::function<void(QMessageBox*)> observer_;
     QStringList texts_;
     QStringList details_;
 };

@@ -280,13 +280,9 @@ private Q_SLOTS:
         QVERIFY(f->EnableLoggingMenu->isChecked());
         bool boxSeen = false;
         bool boxInsideExchange = false;
-        Watch watch([&] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box)
-                return false;
+        h.answers().setBoxObserver([&](QMessageBox*) {
             boxSeen = true;
-            boxInsideExchange = communication::ExchangeInProgress();
-            return true;
+            boxInsideExchange = boxInsideExchange || communication::ExchangeInProgress();
         });
         FileSizeLimit limit(100);
         QVERIFY(limit.ok());
