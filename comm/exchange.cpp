@@ -55,8 +55,19 @@ bool portUsable() {
     return ComPort && !ShutdownBegun && !DeviceLost;
 }
 
+// A line that does not go out whole is reported once, in the terminal and
+// the log, and whatever part of it the port still holds is dropped, so no
+// half line joins the next one.
 bool writeLine(const QString& line) {
-    return ComPort->Write(line.toLatin1() + "\r\n");
+    if (ComPort->Write(line.toLatin1() + "\r\n"))
+        return true;
+    if (ShutdownBegun)
+        return false;
+    ComPort->Flush();
+    const QString text = QStringLiteral("Write failed, not sent: ") + line;
+    EchoToTerminal(text, QColor(Qt::red));
+    LogNote(text);
+    return false;
 }
 
 QString readTrimmed() {
@@ -135,8 +146,7 @@ QString QueryText(const QString& command) {
     ExchangeScope exchange;
     ComPort->Flush();
     LastCommand = command + QLatin1Char('?');
-    // A line that could not be written has no reply to wait for; the port
-    // has already said why, once.
+    // A line that could not be written has no reply to wait for.
     if (!writeLine(LastCommand))
         return {};
     LogSent(LastCommand);

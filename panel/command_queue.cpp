@@ -24,6 +24,12 @@ QList<QueuedLine> TakeQueuedCommands() {
     return batch;
 }
 
+QueuedLine TakeFirstQueuedCommand() {
+    QueuedLine line = TaskList.Lines.takeFirst();
+    CommandsPending = !TaskList.Lines.isEmpty();
+    return line;
+}
+
 void ResetCommandQueue() {
     TaskList = {};
     CommandsPending = false;

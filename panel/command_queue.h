@@ -36,6 +36,8 @@ enum class QueueResult { Queued, Suspended, Full };
 QueueResult EnqueueCommand(const QString& commandstr, LineReply onReply = {});
 // Takes the lines queued so far, oldest first, leaving the queue empty.
 QList<QueuedLine> TakeQueuedCommands();
+// Takes the oldest line; the queue must not be empty.
+QueuedLine TakeFirstQueuedCommand();
 
 void ResetCommandQueue();
 

@@ -28,6 +28,9 @@ class TVersionInfoReader;
 class TMessageForm;
 class TerminalView;
 class InputGate;
+namespace pg5400 {
+class ExitSignals;
+}
 
 // Per-channel controls are reached through arrays indexed by channel number
 // 1..8 (index 0 stays empty), filled at start-up by component name.
@@ -208,7 +211,9 @@ public:
     pg5400::ScpiServer* CommandSocket() const { return commandSocket; }
 
     // ---- read-back (main_form_readback.cpp, main_form_channel_readback.cpp)
-    void Initialize();
+    // A full read-back; first the lines queued so far go out unless the
+    // caller has sent them.
+    void Initialize(bool sendEarlier = true);
 
     // ---- resolution, ranges and enabling rules (main_form_rules.cpp)
     void SetResolution();
@@ -227,6 +232,8 @@ public Q_SLOTS:
     void R1Click(QObject* Sender);
     void ExitApp();
     void RestartApp();
+    // SIGTERM, SIGHUP and SIGINT take the ExitApp path from now on.
+    void ExitOnSignals();
     // task timer and read-back
     void TaskTimerTimer(QObject* Sender);
     void Up1Click(QObject* Sender);
@@ -322,6 +329,7 @@ private:
     // main_form_scripts.cpp
     void startCommandSocket(const pg5400::ServeAddress& where);
     pg5400::ScpiServer* commandSocket = nullptr;
+    pg5400::ExitSignals* exitSignals = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
     // One line to the instrument and its reply; in demonstration mode the
@@ -329,9 +337,12 @@ private:
     QString sendLine(const QString& command);
     // Queues a line and wakes the task tick for it.
     pg5400::QueueResult enqueueLine(const QString& line, pg5400::LineReply onReply = {});
-    // Sends everything queued before a read-back or recall, so the read-back
-    // shows what the instrument holds with the user's edits applied.
-    void drainQueue();
+    // Sends one batch, what is queued now, before a read-back or recall, so
+    // the read-back shows what the instrument holds with the edits applied.
+    void sendEarlierLines();
+    // The channels a sync source may name: without a model (demonstration
+    // mode) every channel the lists hold.
+    static int syncChannels();
     std::vector<std::function<void()>> deferred;
     // ---- editing: main_form_system_edit.cpp, main_form_channel_edit.cpp,
     // main_form_plus_edit.cpp (private helpers go here)

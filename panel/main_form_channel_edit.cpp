@@ -133,6 +133,10 @@ void TMainForm::SetChannelGateMode(QObject* Sender) {
                cmd::setChannelGateMode(n, index));
 }
 
+int TMainForm::syncChannels() {
+    return ChannelCount > 0 ? ChannelCount : 8;
+}
+
 QString TMainForm::SyncRefusal(int n, int s) {
     if (s == 0)
         return {};
@@ -144,8 +148,8 @@ QString TMainForm::SyncRefusal(int n, int s) {
         return {};
     // Follow the chain of sources from s towards T0; meeting n closes a loop.
     int k = s;
-    for (int step = 0; step < ChannelCount; ++step) {
-        if (k > ChannelCount)
+    for (int step = 0; step < syncChannels(); ++step) {
+        if (k > syncChannels())
             k = 1;
         if (ChannelSettings[k].SyncChannel == n)
             return QStringLiteral("Error. Circular sync reference.");
@@ -166,7 +170,7 @@ void TMainForm::SetChannelSyncSource(QObject* Sender) {
     // never does gives way to the present source when the user leaves the list.
     ListChoice(list, &TMainForm::SetChannelSyncSource);
     const int s = GetChannelNumber(list->currentText());
-    if (s == NoChannel || s > ChannelCount)
+    if (s == NoChannel || s > syncChannels())
         return;
     const QString refusal = SyncRefusal(n, s);
     if (!refusal.isEmpty()) {

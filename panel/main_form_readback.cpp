@@ -203,10 +203,11 @@ void TMainForm::readSystemSettings() {
     SettingsSnapshot << c::snapshotValue(S::AutoStart, s.AutoStart);
 }
 
-void TMainForm::Initialize() {
+void TMainForm::Initialize(bool sendEarlier) {
     // What the user changed before this read-back goes out first, so that
     // the read-back shows it rather than undoing it on the screen only.
-    drainQueue();
+    if (sendEarlier)
+        sendEarlierLines();
     if (ShutdownBegun)
         return;
     SettingsSnapshot.clear();

@@ -81,12 +81,14 @@ void TMainForm::StatusTimerTimer(QObject*) {
     }
     if (TaskBusy)
         return;
-    // The next tick comes one interval after this poll has ended.
+    // The next tick comes one interval after this poll has ended. While the
+    // lost device is looked for or its question is open there is no poll:
+    // the search starts it again if the device comes back.
     StatusTimer->stop();
     StatusBusy = true;
     UpdateStatus();
     StatusBusy = false;
-    if (!ShutdownBegun)
+    if (!ShutdownBegun && !retakingPort && !DeviceLost)
         StatusTimer->start();
 }
 
@@ -122,7 +124,9 @@ void TMainForm::retakePort(qint64 deadlineMs) {
         QTimer::singleShot(kRetakeRetryMs, this, [this, deadlineMs] { retakePort(deadlineMs); });
         return;
     }
-    retakingPort = false;
+    // retakingPort stays set while the question is open: nobody may be at
+    // the desk, and nothing inside the box's loop may begin a second search
+    // or a second box. Either answer ends this instance.
     const auto answer = QMessageBox::warning(this, QStringLiteral("Warning"),
                                              QStringLiteral("Port no longer available, restart?"),
                                              QMessageBox::Yes | QMessageBox::No);

@@ -5,6 +5,7 @@
 #include "comm/lost_communication.h"
 #include "comm/terminal_sink.h"
 #include "controls/plusspinedit.h"
+#include "panel/exit_signals.h"
 #include "panel/keyboard_state.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
@@ -24,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sys/prctl.h>
 
@@ -172,10 +174,26 @@ bool TMainForm::FormCreate(const StartOptions& options) {
     return true;
 }
 
+void TMainForm::ExitOnSignals() {
+    if (exitSignals)
+        return;
+    exitSignals = new ExitSignals(
+        [this](int signal) {
+            const QString text = QStringLiteral("Ended by signal %1 (%2)")
+                                     .arg(signal)
+                                     .arg(QLatin1String(sigabbrev_np(signal)));
+            communication::LogNote(text);
+            std::fprintf(stderr, "pg5400: %s\n", qPrintable(text));
+            ExitApp();
+        },
+        this);
+}
+
 int TMainForm::RunProgram(const StartOptions& options) {
     // Not deleted on close: the close box can come while an exchange waits for
     // its reply deep in the stack; the window goes once the event loop is done.
     TMainForm form;
+    form.ExitOnSignals();
     if (!form.FormCreate(options))
         return 0;
     form.show();
@@ -235,9 +253,12 @@ void TMainForm::RestartApp() {
         return;
     beginShutdown(this);
     QThread::msleep(500);
+    // The simulation and the command socket (with its address) go on in the
+    // new instance: scripts reconnect to the same place.
     QStringList arguments;
     for (const QString& arg : QCoreApplication::arguments().mid(1))
-        if (arg.mid(1).startsWith(QStringLiteral("simulate"), Qt::CaseInsensitive))
+        if (arg.mid(1).startsWith(QStringLiteral("simulate"), Qt::CaseInsensitive) ||
+            arg.mid(1).startsWith(QStringLiteral("serve"), Qt::CaseInsensitive))
             arguments << arg;
     StartDetached(QCoreApplication::applicationFilePath(), arguments);
     hide();

@@ -72,29 +72,27 @@ QString TMainForm::sendLine(const QString& command) {
 }
 
 void TMainForm::sendQueuedCommands() {
-    // Lines queued while this batch waits for replies stay queued, in
+    // One batch: the lines queued by now, taken one at a time from the front
+    // so that the queue, unsent lines included, never holds more than its
+    // limit. Lines queued while this batch waits for replies stay queued, in
     // order, for a later batch.
-    QList<QueuedLine> batch = TakeQueuedCommands();
-    for (qsizetype i = 0; i < batch.size(); ++i) {
-        if (communication::ShutdownBegun)
+    for (qsizetype left = TaskList.Count(); left > 0 && CommandsPending; --left) {
+        // The device went away under this batch: what is left waits for it
+        // to come back (a read-back follows then) or for the end.
+        if (communication::ShutdownBegun || communication::DeviceLost)
             return;
-        if (communication::DeviceLost) {
-            // The device went away under this batch: what is left waits for
-            // it to come back (a read-back follows then) or for the end.
-            TaskList.Lines = batch.mid(i) + TaskList.Lines;
-            break;
-        }
-        const QueuedLine& line = batch.at(i);
+        const QueuedLine line = TakeFirstQueuedCommand();
         const QString reply = sendLine(line.text);
         if (line.onReply)
             line.onReply(reply);
     }
-    CommandsPending = TaskList.Count() > 0;
 }
 
-void TMainForm::drainQueue() {
-    while (CommandsPending && !communication::ShutdownBegun && !communication::DeviceLost &&
-           !communication::CommandsSuspended)
+void TMainForm::sendEarlierLines() {
+    // Only what is queued now: a script that keeps lines in flight would
+    // otherwise hold off a read-back for as long as it runs.
+    if (CommandsPending && !communication::ShutdownBegun && !communication::DeviceLost &&
+        !communication::CommandsSuspended)
         sendQueuedCommands();
 }
 
@@ -112,8 +110,12 @@ void TMainForm::ProcessTasks() {
     // once the port is free. A file playback (busy, between two of its lines)
     // lets queued lines through but no read-back.
     const bool loading = RecallRequested != 0 || TaskList.RefreshRequested != 0;
+    // A lost device's search asks for a read-back when it is back; until
+    // then the tick sleeps.
+    if (communication::DeviceLost)
+        return;
     if (StatusBusy || TaskBusy || communication::ExchangeInProgress() ||
-        communication::DeviceLost || (loading && busyDepth > 0)) {
+        (loading && busyDepth > 0)) {
         TaskTimer->start();
         return;
     }
@@ -122,11 +124,15 @@ void TMainForm::ProcessTasks() {
         StatusTimer->stop();
         beginBusy();
         // Edits made before the refresh or recall was asked for reach the
-        // instrument first; the read-back then shows what it holds.
-        drainQueue();
-        if (RecallRequested != 0 && !communication::ShutdownBegun)
-            sendLine(communication::cmd::recallBin(RecallBin));
-        Initialize();
+        // instrument first; the read-back then shows what it holds. Lines
+        // queued meanwhile go after it.
+        const bool recall = RecallRequested != 0;
+        if (recall) {
+            sendEarlierLines();
+            if (!communication::ShutdownBegun)
+                sendLine(communication::cmd::recallBin(RecallBin));
+        }
+        Initialize(!recall);
         RecallRequested = 0;
         TaskList.RefreshRequested = 0;
         endBusy();

@@ -6,6 +6,12 @@
 #include <QComboBox>
 #include <QTimer>
 
+namespace {
+
+constexpr int kHistoryEntries = 1000;
+
+} // namespace
+
 void TMainForm::SendBtnClick(QObject*) {
     sendTerminalText();
 }
@@ -27,8 +33,12 @@ void TMainForm::sendTerminalText() {
     // being typed: "*IDN" must not become "*IDN?" because that was sent before.
     if (SendEdit->completer())
         SendEdit->setCompleter(nullptr);
-    // The history keeps duplicates; the text stays in the field for another go.
+    // The history keeps duplicates, up to a bound like the terminal's own
+    // scrollback (the oldest go first); the text stays in the field for
+    // another go.
     SendEdit->addItem(text);
+    while (SendEdit->count() > kHistoryEntries)
+        SendEdit->removeItem(0);
     SendEdit->setEditText(text);
 }
 

@@ -4,6 +4,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+namespace {
+
+// How far past the scrollback the view may run before its oldest lines go.
+constexpr int kDropChunk = TerminalView::ScrollbackLines / 10;
+
+} // namespace
+
 TerminalView::TerminalView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -27,11 +34,40 @@ void TerminalView::AppendTerminalLine(const QString& line, const QColor& colour)
     if (!document()->isEmpty())
         cursor.insertBlock();
     cursor.insertText(line, format);
+    if (lineCount() - (dropped_ > 0 ? 1 : 0) > ScrollbackLines + kDropChunk)
+        dropOldest();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void TerminalView::dropOldest() {
+    // A tenth at a time, so the cost of dropping is spread over many lines.
+    const bool noticeShown = dropped_ > 0;
+    const int lines = lineCount() - (noticeShown ? 1 : 0);
+    const int drop = lines - ScrollbackLines;
+    QTextCursor cursor(document());
+    if (noticeShown)
+        cursor.movePosition(QTextCursor::NextBlock);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, drop);
+    cursor.removeSelectedText();
+    dropped_ += drop;
+    QTextCharFormat format;
+    format.setForeground(QColor(Qt::gray));
+    const QString notice =
+        QStringLiteral("(%1 older lines dropped from view; the log keeps every line)")
+            .arg(dropped_);
+    cursor.movePosition(QTextCursor::Start);
+    if (noticeShown)
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    else {
+        cursor.insertBlock();
+        cursor.movePosition(QTextCursor::PreviousBlock);
+    }
+    cursor.insertText(notice, format);
 }
 
 void TerminalView::ClearTerminal() {
     clear();
+    dropped_ = 0;
 }
 
 int TerminalView::lineCount() const {

@@ -5,11 +5,16 @@
 #include <QPlainTextEdit>
 
 // The command terminal's traffic view: read-only, one coloured line per
-// command or reply. A plain-text document keeps appends cheap however many
-// lines a long run collects.
+// command or reply. Like every terminal program it keeps a fixed scrollback:
+// scripts share the view, and a run of days must not grow without bound. The
+// log file is the complete record; the first line says how many older lines
+// were dropped from view.
 class TerminalView : public QPlainTextEdit, public communication::TerminalSink {
     Q_OBJECT
 public:
+    // Lines kept in view: far more than a person scrolls back through.
+    static constexpr int ScrollbackLines = 10000;
+
     explicit TerminalView(QWidget* parent = nullptr);
 
     void AppendTerminalLine(const QString& line, const QColor& colour) override;
@@ -18,4 +23,11 @@ public:
     QString lineText(int i) const;
     QColor lineColour(int i) const;
     int lineCount() const;
+    // Lines dropped from the top so far.
+    qint64 droppedLines() const { return dropped_; }
+
+private:
+    void dropOldest();
+
+    qint64 dropped_ = 0;
 };

@@ -10,12 +10,25 @@ namespace serialport::holders {
 // The lock file of a device (its resolved path) in the lock folder; empty
 // when lock files are off.
 QString LockFileFor(const QString& device);
-// The live process named by a lock file, 0 when there is none; a lock file of
-// a process that is gone is removed.
-qint64 LockHolder(const QString& lockFile);
-// Makes the lock file for this process; false when another process made it
-// first or the folder cannot be written to.
-bool MakeLockFile(const QString& lockFile);
+
+// What a lock file says of its device.
+struct LockState {
+    bool held = false; // the device counts as taken
+    qint64 pid = 0;    // the holder, where known (this process included)
+    QString detail;    // why it is held without a known holder
+};
+// A lock counts while its process lives and has the device open (where its
+// descriptors cannot be read, a live owner is believed), and while an empty
+// file is younger than a second (its maker has not written the PID yet).
+// Anything else found under the name (a stale or broken lock, a link, a
+// FIFO) is removed; one that cannot be removed holds the device. The file
+// is opened without following links and without blocking.
+LockState LockHolder(const QString& lockFile, const QString& device);
+
+enum class LockMade { Made, Exists, Unavailable };
+// Makes the lock file for this process. Exists: another lock is there (look
+// again); Unavailable: the folder cannot be written to.
+LockMade MakeLockFile(const QString& lockFile);
 
 // Another process that has the device open (without locks, like a terminal
 // program): its PID, 0 when none is seen. This process does not count, nor

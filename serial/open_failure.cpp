@@ -21,6 +21,8 @@ QString OpenFailure::describe() const {
             return QStringLiteral("in use by %1 (PID %2)")
                 .arg(holderName.isEmpty() ? QStringLiteral("another program") : holderName)
                 .arg(holderPid);
+        if (!detail.isEmpty())
+            return QStringLiteral("in use: ") + detail;
         return QStringLiteral("in use by another program");
     case Network:
         if (!detail.isEmpty())

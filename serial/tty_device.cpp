@@ -72,10 +72,8 @@ bool TtyDevice::open(const QString& path) {
     if (device.isEmpty())
         return fail(OpenFailure::Missing, ENOENT);
     const QString lockFile = holders::LockFileFor(device);
-    if (const qint64 pid = holders::LockHolder(lockFile); pid > 0 && pid != ::getpid()) {
-        failure_.holderPid = pid;
-        return fail(OpenFailure::InUse, EBUSY);
-    }
+    if (lockedByOther(lockFile, device))
+        return false;
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -103,15 +101,55 @@ bool TtyDevice::open(const QString& path) {
     }
     ::ioctl(fd, TIOCEXCL);
     fd_ = fd;
-    // Where the lock folder cannot be written to, the device is used without.
-    if (!lockFile.isEmpty() && holders::MakeLockFile(lockFile))
-        lockFile_ = lockFile;
+    if (!takeLockFile(lockFile, device)) {
+        fd_ = -1;
+        ::ioctl(fd, TIOCNXCL);
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return false;
+    }
     return true;
+}
+
+bool TtyDevice::lockedByOther(const QString& lockFile, const QString& device) {
+    const holders::LockState lock = holders::LockHolder(lockFile, device);
+    if (!lock.held)
+        return false;
+    failure_.holderPid = lock.pid;
+    failure_.detail = lock.detail;
+    return !fail(OpenFailure::InUse, EBUSY);
+}
+
+bool TtyDevice::takeLockFile(const QString& lockFile, const QString& device) {
+    if (lockFile.isEmpty())
+        return true;
+    // Another program may make its lock between our look and ours: then we
+    // look again, and go on only once ours is made.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        switch (holders::MakeLockFile(lockFile)) {
+        case holders::LockMade::Made:
+            lockFile_ = lockFile;
+            return true;
+        case holders::LockMade::Unavailable:
+            // Where the lock folder cannot be written to, the device is used
+            // without (flock and TIOCEXCL still hold it).
+            return true;
+        case holders::LockMade::Exists:
+            if (lockedByOther(lockFile, device))
+                return false;
+            break;
+        }
+    }
+    failure_.detail = QStringLiteral("its lock file keeps coming back");
+    return fail(OpenFailure::InUse, EBUSY);
 }
 
 void TtyDevice::close() {
     if (fd_ < 0)
         return;
+    // Output a stalled handshake holds back would make close() wait for it
+    // (about 30 s): what was not sent by now is dropped.
+    ::tcflush(fd_, TCOFLUSH);
     ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);

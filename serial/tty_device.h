@@ -8,6 +8,7 @@ namespace serialport {
 // honoured and made; other serial programs follow the same convention. An
 // empty folder switches lock files off.
 void SetLockDirectory(const QString& folder);
+QString LockDirectory();
 
 // One open POSIX serial device, exclusively held (TIOCEXCL, flock and a lock
 // file).
@@ -39,6 +40,9 @@ public:
 private:
     bool fail(OpenFailure::Kind kind, int error);
     void dropLockFile();
+    // True (with the failure set) when a lock of another process holds it.
+    bool lockedByOther(const QString& lockFile, const QString& device);
+    bool takeLockFile(const QString& lockFile, const QString& device);
 
     int fd_ = -1;
     OpenFailure failure_;

@@ -16,6 +16,15 @@ void ModalAnswerer::poll() {
     if (!modal || !modal->isVisible())
         return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (delayMs_ > 0) {
+            if (waiting_ != box) {
+                waiting_ = box;
+                waitingFor_.start();
+            }
+            if (!waitingFor_.hasExpired(delayMs_))
+                return;
+            waiting_.clear();
+        }
         if (observer_)
             observer_(box);
         QMessageBox::StandardButton wanted = fallback_;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
@@ -20,6 +22,9 @@ public:
 
     void enqueue(QMessageBox::StandardButton button) { answers_.push(button); }
     void setFallback(QMessageBox::StandardButton button) { fallback_ = button; }
+    // Leaves each message box open this long before answering it, as
+    // nobody at the desk would.
+    void setAnswerDelay(int ms) { delayMs_ = ms; }
     void setDialogHandler(std::function<void(QWidget*)> handler) { handler_ = std::move(handler); }
     // Called with each message box just before it is answered, while it is
     // still open: a test learns what held when the box came, without racing
@@ -48,6 +53,9 @@ private:
     std::function<void(QMessageBox*)> observer_;
     QStringList texts_;
     QStringList details_;
+    int delayMs_ = 0;
+    QPointer<QWidget> waiting_; // the box being left open, and since when
+    QElapsedTimer waitingFor_;
 };
 
 } // namespace testsupport

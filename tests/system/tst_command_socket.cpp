@@ -176,6 +176,52 @@ private Q_SLOTS:
         QVERIFY(replyLine(*good).startsWith(QStringLiteral("PG,5402,")));
     }
 
+    // A script keeps a few questions in flight for as long as it runs; a
+    // refresh asked for meanwhile waits only for the lines queued before it,
+    // not for the script to stop.
+    void refreshDoesNotWaitForARunningScript() {
+        sim::ServerOptions options;
+        options.instrument.model = "5404+";
+        options.faults.replyDelay = std::chrono::milliseconds(2);
+        PanelHarness h(options);
+        QVERIFY(h.start(serving()));
+        auto client = connectTo(h);
+        QVERIFY(client);
+        constexpr int kInFlight = 3;
+        int asked = 0;
+        QObject::connect(client.get(), &QTcpSocket::readyRead, [&] {
+            while (client->canReadLine()) {
+                client->readLine();
+                client->write("*IDN?\n");
+                ++asked;
+            }
+        });
+        for (int i = 0; i < kInFlight; ++i)
+            client->write("*IDN?\n");
+        QVERIFY(QTest::qWaitFor([&] { return asked > 20; }, 5000));
+
+        const std::size_t mark = h.mark();
+        h.form()->Up1->trigger();
+        const auto readBackStarted = [&] {
+            for (const std::string& line : h.linesSince(mark))
+                if (line != "*IDN?" && line != ":PULS0:STAT?")
+                    return true;
+            return false;
+        };
+        QVERIFY2(QTest::qWaitFor(readBackStarted, 5000), "no read-back while the script ran");
+        std::size_t before = 0;
+        for (const std::string& line : h.linesSince(mark)) {
+            if (line != "*IDN?" && line != ":PULS0:STAT?")
+                break;
+            before += line == "*IDN?";
+        }
+        QVERIFY2(before <= std::size_t(kInFlight + 1), qPrintable(QString::number(before)));
+        // The script was served all along and still is.
+        const int askedBefore = asked;
+        QVERIFY(QTest::qWaitFor([&] { return asked > askedBefore + 20; }, 10000));
+        client->disconnectFromHost();
+    }
+
     void demonstrationModeSendsNothing() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving(true)));

@@ -17,15 +17,18 @@
 #include "tests/support/pty_peer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -139,6 +142,34 @@ private Q_SLOTS:
         QCOMPARE(h.answers().texts(), QStringList{kLostText});
     }
 
+    // The device goes while the poll runs and nobody is at the desk: the
+    // question stays open for several poll intervals, and still there is one
+    // box, no second search and no poll meanwhile. Answered, it ends the panel.
+    void lostDeviceAsksOnceWhileNobodyAnswers() {
+        QTemporaryDir dev;
+        PanelHarness h("5404+");
+        const QString name = dev.filePath("ttyACM0");
+        QVERIFY(link(path(h.instrument().devicePath()), name));
+        serialport::SetPortTableOverride({name});
+        QVERIFY(h.start());
+        h.answers().setAnswerDelay(3500);
+        h.answers().setFallback(QMessageBox::No);
+        int boxesOpen = 0;
+        h.answers().setBoxObserver([&](QMessageBox*) {
+            const QWidgetList all = QApplication::topLevelWidgets();
+            boxesOpen = int(std::count_if(all.begin(), all.end(), [](QWidget* w) {
+                return qobject_cast<QMessageBox*>(w) && w->isVisible();
+            }));
+        });
+        QFile::remove(name);
+        h.instrument().disconnect();
+        QTRY_VERIFY_WITH_TIMEOUT(communication::ShutdownBegun, 10000);
+        QTest::qWait(100);
+        QCOMPARE(h.answers().texts(), QStringList{kLostText});
+        QCOMPARE(boxesOpen, 1);
+        QCOMPARE(h.restarts(), 0);
+    }
+
     // Demonstration mode: a recall and a file playback show their lines as
     // not sent; no port is opened, whatever COM1 is.
     void demoRecallAndPlaybackReachNoPort() {
@@ -179,11 +210,13 @@ private Q_SLOTS:
         QVERIFY(!h.answers().texts().join(' ').contains(QStringLiteral("Error opening")));
     }
 
-    // Lock files as other serial programs leave them: a live owner keeps the
-    // port (the scan goes on to the next and says why), a dead one's lock is
-    // taken over, and the panel's own lock goes when it lets the port go.
+    // Lock files as other serial programs leave them: a live owner that has
+    // the device open keeps the port (the scan goes on to the next and says
+    // why); once it is gone its lock is taken over, and the panel's own lock
+    // goes when it lets the port go.
     void lockFilesAreHonoured() {
         QTemporaryDir locks;
+        const QString folder = serialport::LockDirectory();
         serialport::SetLockDirectory(locks.path());
         sim::ServerOptions options;
         options.instrument.model = "5402";
@@ -194,6 +227,7 @@ private Q_SLOTS:
             {path(first.devicePath()), path(h.instrument().devicePath())});
         const QString firstLock = serialport::holders::LockFileFor(path(first.devicePath()));
         QProcess owner;
+        owner.setStandardInputFile(path(first.devicePath()));
         owner.start(QStringLiteral("sleep"), {QStringLiteral("30")});
         QVERIFY(owner.waitForStarted());
         writeLock(firstLock, owner.processId());
@@ -217,7 +251,65 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(ownLock));
         h.form()->ExitApp();
         QVERIFY(!QFile::exists(firstLock));
-        serialport::SetLockDirectory(QStringLiteral("/var/lock"));
+        serialport::SetLockDirectory(folder);
+    }
+
+    // What the world-writable lock folder may hold instead of a lock: a PID
+    // reused by a process that does not have the device, numbers no process
+    // can have, a FIFO, a link. None keeps the panel off its instrument or
+    // holds up the scan; each is replaced by the panel's own lock. A file
+    // another program has just made and not yet filled is respected.
+    void lockFilesThatMeanNothingAreTakenOver() {
+        QTemporaryDir locks;
+        const QString folder = serialport::LockDirectory();
+        serialport::SetLockDirectory(locks.path());
+        QProcess stranger;
+        stranger.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(stranger.waitForStarted());
+        const QByteArray strangerPid = QByteArray::number(stranger.processId());
+        const QList<QPair<const char*, QByteArray>> plants{
+            {"live PID without the device", strangerPid},
+            {"PID beyond 32 bits", "4294967297"},
+            {"PID -1 as unsigned", "4294967295"},
+            {"negative PID", "-1"},
+            {"FIFO", {}},
+            {"link", {}},
+        };
+        for (const auto& [what, text] : plants) {
+            PanelHarness h("5404");
+            const QString lock =
+                serialport::holders::LockFileFor(path(h.instrument().devicePath()));
+            if (QByteArray(what) == "FIFO")
+                QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0644), 0);
+            else if (QByteArray(what) == "link")
+                QVERIFY(QFile::link(QStringLiteral("/dev/null"), lock));
+            else {
+                QFile file(lock);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(text.rightJustified(10, ' ') + '\n');
+            }
+            QVERIFY2(h.start(), what);
+            QVERIFY2(h.form()->ComPort->Opened(), what);
+            QCOMPARE(readLock(lock), qint64(QCoreApplication::applicationPid()));
+            h.form()->ExitApp();
+            QVERIFY2(!QFileInfo::exists(lock) && !QFileInfo(lock).isSymLink(), what);
+        }
+
+        // Made a moment ago and still empty: its maker is about to write.
+        sim::PtyServer server;
+        QVERIFY(server.start());
+        const QString lock = serialport::holders::LockFileFor(path(server.devicePath()));
+        QFile(lock).open(QIODevice::WriteOnly);
+        TPGComPort port;
+        serialport::SetPortTableOverride({path(server.devicePath())});
+        port.SetShowErrors(false);
+        port.SetPort(1);
+        QVERIFY(!port.Open());
+        QCOMPARE(port.LastOpenFailure().kind, serialport::OpenFailure::InUse);
+        QCOMPARE(QFileInfo(lock).size(), qint64(0));
+        stranger.kill();
+        stranger.waitForFinished();
+        serialport::SetLockDirectory(folder);
     }
 
     // No instrument found: the box keeps its text and lists in its details

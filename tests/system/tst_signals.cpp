@@ -1,0 +1,87 @@
+// SIGTERM, SIGHUP and SIGINT end the panel the way File > Exit does, even in
+// the middle of a read-back or a poll: the event loop returns 0, the port and
+// its lock file are gone, and nothing goes to the instrument after the line
+// that was in flight.
+#include "comm/exchange.h"
+#include "serial/device_holders.h"
+#include "serial/pgcomport.h"
+#include "tests/support/panel_harness.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+
+using testsupport::PanelHarness;
+
+class TstSignals : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void endLikeExit_data();
+    void endLikeExit();
+};
+
+void TstSignals::endLikeExit_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("duringPoll");
+    for (const auto& [name, signal] :
+         {std::pair{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGINT", SIGINT}}) {
+        QTest::addRow("%s during a read-back", name) << signal << false;
+        QTest::addRow("%s during a poll", name) << signal << true;
+    }
+}
+
+void TstSignals::endLikeExit() {
+    QFETCH(int, signal);
+    QFETCH(bool, duringPoll);
+    sim::ServerOptions options;
+    options.instrument.model = "5454";
+    PanelHarness h(options);
+    QVERIFY(h.start());
+    TMainForm* f = h.form();
+    f->ExitOnSignals();
+    const QString lock = serialport::holders::LockFileFor(f->ComPort->DevicePath());
+    QVERIFY(QFile::exists(lock));
+
+    // Slow replies, so the signal comes while a reply is awaited.
+    sim::Faults slow = h.instrument().faults();
+    slow.replyDelay = std::chrono::milliseconds(40);
+    h.instrument().setFaults(slow);
+    const std::size_t start = h.mark();
+    if (duringPoll)
+        f->StatusTimer->start(10);
+    else
+        f->Up1->trigger();
+
+    // Raised from inside the reply wait of the chosen exchange.
+    std::size_t raisedAt = 0;
+    QTimer trigger;
+    trigger.callOnTimeout([&] {
+        const std::vector<std::string> lines = h.linesSince(start);
+        const bool inPoll = !lines.empty() && lines.back() == ":PULS0:STAT?";
+        const bool inReadBack = lines.size() > 5;
+        if (raisedAt == 0 && communication::ExchangeInProgress() &&
+            (duringPoll ? inPoll : inReadBack)) {
+            raisedAt = h.mark();
+            ::raise(signal);
+        }
+    });
+    trigger.start(1);
+    // Should the signal not end it, the loop ends with a status that says so.
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
+    const int status = QCoreApplication::exec();
+
+    QCOMPARE(status, 0);
+    QVERIFY(raisedAt > 0);
+    QVERIFY(communication::ShutdownBegun);
+    QVERIFY(!f->ComPort->Opened());
+    QVERIFY(!QFile::exists(lock));
+    QTest::qWait(100);
+    QCOMPARE(h.linesSince(raisedAt), std::vector<std::string>{});
+}
+
+QTEST_MAIN(TstSignals)
+#include "tst_signals.moc"
