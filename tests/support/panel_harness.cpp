@@ -56,8 +56,27 @@ PanelHarness::~PanelHarness() {
 }
 
 bool PanelHarness::start(const TMainForm::StartOptions& options) {
-    if (!server_->ok() || !form_->FormCreate(options))
+    if (!server_->ok()) {
+        qWarning("the simulated instrument did not start: %s", server_->error().c_str());
         return false;
+    }
+    // Whatever holds the start-up (a box nobody expected, a wait that never
+    // ends), the test ends within 30 s and says why.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] {
+        qFatal("the panel did not reach its simulated instrument at %s within 30 s "
+               "(boxes answered: %s)",
+               server_->devicePath().c_str(),
+               qPrintable(answers_.texts().join(QStringLiteral(" | "))));
+    });
+    watchdog.start(30000);
+    if (!form_->FormCreate(options)) {
+        qWarning("the panel could not reach its simulated instrument at %s: %s",
+                 server_->devicePath().c_str(),
+                 qPrintable(communication::ScanFindings().join(QStringLiteral("; "))));
+        return false;
+    }
     form_->show();
     // The first read-back runs from the launch timer, 500 ms after start-up.
     QDeadlineTimer deadline(15000);

@@ -3,6 +3,7 @@
 // and of circular synchronisation, and the multiplexer masks per model.
 #include "controls/plusspinedit.h"
 #include "panel/settings_cache.h"
+#include "panel/terminal_view.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 
@@ -189,6 +190,36 @@ private Q_SLOTS:
                                                        ":PULS2:SYNC T0", ":PULS1:SYNC CHC"}));
         QCOMPARE(ChannelSettings[1].SyncChannel, 3);
         QVERIFY(RefusedSince(h, mark).isEmpty());
+    }
+
+    // Demonstration mode has no model: a sync source picked from the list is
+    // taken (and shown as not sent), and the loop rules still hold.
+    void demoSyncSourcesKeepListAndCache() {
+        PanelHarness h("5404");
+        TMainForm::StartOptions demo;
+        demo.demo = true;
+        QVERIFY(h.start(demo));
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        QComboBox* a = f->ChSyncSourceSel[1];
+        QComboBox* b = f->ChSyncSourceSel[2];
+        QVERIFY(Pick(a, a->findText(QStringLiteral("Ch C"))));
+        QVERIFY(h.waitIdle());
+        QCOMPARE(a->currentText(), QStringLiteral("Ch C"));
+        QCOMPARE(ChannelSettings[1].SyncChannel, 3);
+        QVERIFY(f->ResponseList->toPlainText().contains(
+            QStringLiteral(":PULS1:SYNC CHC   [demo: not sent]")));
+        ShowTab(f->ChPageControl, 1);
+        QVERIFY(Pick(b, b->findText(QStringLiteral("Ch A"))));
+        QVERIFY(h.waitIdle());
+        QCOMPARE(ChannelSettings[2].SyncChannel, 1);
+        ShowTab(f->ChPageControl, 0);
+        QVERIFY(Pick(a, a->findText(QStringLiteral("Ch B")))); // which follows A
+        QCOMPARE(a->currentText(), QStringLiteral("Ch C"));
+        QCOMPARE(h.answers().texts(),
+                 (QStringList{QStringLiteral("Entering Demo Mode"),
+                              QStringLiteral("Error. You cannot sync two channels to each other.")}));
+        QCOMPARE(h.mark(), std::size_t(0));
     }
 
     // Typed sync text is read as a channel name: a command name counts, a

@@ -6,6 +6,7 @@
 #include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
+#include "panel/command_queue.h"
 #include "panel/panel_state.h"
 #include "panel/terminal_view.h"
 #include "serial/device_holders.h"
@@ -168,6 +169,43 @@ private Q_SLOTS:
         QCOMPARE(h.answers().texts(), QStringList{kLostText});
         QCOMPARE(boxesOpen, 1);
         QCOMPARE(h.restarts(), 0);
+    }
+
+    // Edits keep coming while a full queue goes out and the device vanishes
+    // under it: the queue, lines taken for sending included, never holds
+    // more than its limit, and what did not go out is refused in sight.
+    void queueStaysWithinItsLimitWhenTheDeviceGoes() {
+        QTemporaryDir dev;
+        sim::ServerOptions options;
+        options.instrument.model = "5404";
+        options.faults.replyDelay = std::chrono::milliseconds(5);
+        PanelHarness h(options);
+        const QString name = dev.filePath("ttyACM0");
+        QVERIFY(link(path(h.instrument().devicePath()), name));
+        serialport::SetPortTableOverride({name});
+        QVERIFY(h.start());
+        TMainForm* f = h.form();
+        f->StatusTimer->stop();
+        QFile::remove(name);
+        sim::Faults faults = h.instrument().faults();
+        faults.disconnectAfter = h.mark() + 30;
+        h.instrument().setFaults(faults);
+        h.answers().setFallback(QMessageBox::No);
+        int most = 0;
+        int refused = 0;
+        QTimer editor;
+        editor.callOnTimeout([&] {
+            for (int i = 0; i < 10 && !communication::ShutdownBegun; ++i)
+                refused += !f->QueueLine(QStringLiteral(":PULS1:DEL 0.%1").arg(i + 1));
+            most = std::max(most, pg5400::TaskList.Count());
+        });
+        editor.start(2);
+        QTRY_VERIFY_WITH_TIMEOUT(communication::ShutdownBegun, 10000);
+        editor.stop();
+        QVERIFY(most <= pg5400::MaxQueuedCommands);
+        QVERIFY(refused > 0);
+        QVERIFY(f->ResponseList->toPlainText().contains(
+            QStringLiteral("Command queue full, not sent")));
     }
 
     // Demonstration mode: a recall and a file playback show their lines as
