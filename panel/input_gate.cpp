@@ -35,6 +35,11 @@ void InputGate::release() {
     qApp->removeEventFilter(this);
     if (window)
         window->unsetCursor();
+    // After the handler that held the gate has unwound, in arrival order.
+    for (HeldRelease& held : heldReleases)
+        if (held.receiver)
+            QCoreApplication::postEvent(held.receiver, held.event.release());
+    heldReleases.clear();
 }
 
 bool InputGate::belongsToWindow(QObject* receiver) const {
@@ -72,6 +77,11 @@ bool InputGate::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchBegin:
     case QEvent::TabletPress:
         return belongsToWindow(watched);
+    case QEvent::MouseButtonRelease:
+        if (!belongsToWindow(watched))
+            return false;
+        heldReleases.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        return true;
     default:
         return false;
     }

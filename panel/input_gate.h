@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
+#include <vector>
 
 class QWidget;
 
@@ -13,7 +15,10 @@ class QWidget;
 //
 // While held, presses, key strokes, wheel turns and shortcuts aimed at the
 // window (or at a popup opened from it) do not take, and the window shows a
-// busy cursor. Releases pass, so nothing stays pressed; the close box passes,
+// busy cursor. A release is held back and delivered once the gate opens: a
+// button or a check list acts on release, so a press that came just before
+// the hold takes effect after it, not inside it where its line would be
+// dropped while the control kept the new value. The close box passes,
 // so the program can always be ended; dialogs and message boxes of their own
 // window are not affected. Holding ends any spin in progress and closes the
 // window's popups, whose repeats and choices would otherwise act unseen.
@@ -35,4 +40,9 @@ private:
 
     QPointer<QWidget> window;
     int depth = 0;
+    struct HeldRelease {
+        QPointer<QObject> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+    std::vector<HeldRelease> heldReleases;
 };

@@ -76,6 +76,8 @@ void TMainForm::FillChannelArrays() {
 
 bool TMainForm::startSimulator(const QString& model) {
     sim::ServerOptions options;
+    // It serves for as long as the panel runs; nobody reads its transcript.
+    options.keptEntries = 100;
     if (!model.isEmpty())
         options.instrument.model = model.toStdString();
     simulator = std::make_unique<sim::PtyServer>(options);

@@ -77,6 +77,8 @@ sim::ServerOptions parseOptions(const QCoreApplication& app) {
         fail("unexpected argument \"" + parser.positionalArguments().first() + "\"");
 
     sim::ServerOptions o;
+    // Serves for as long as it runs: the file, when asked for, is the record.
+    o.keptEntries = 100;
     o.instrument.model = parser.value("model").toStdString();
     o.instrument.serial = parser.value("serial").toStdString();
     o.instrument.firmware = parser.value("firmware").toStdString();

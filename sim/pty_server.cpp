@@ -29,11 +29,12 @@ timespec toTimespec(std::chrono::nanoseconds d) {
 } // namespace
 
 PtyServer::PtyServer(ServerOptions options)
-    : transcriptPath_(std::move(options.transcriptPath)),
+    : pair_(std::make_unique<pty::PtyPair>()), transcriptPath_(std::move(options.transcriptPath)),
       instrument_(std::move(options.instrument)), faults_(std::move(options.faults)) {
-    created_ = pair_.ok();
+    transcript_.setLimit(options.keptEntries);
+    created_ = pair_->ok();
     if (!created_) {
-        error_ = pair_.error();
+        error_ = pair_->error();
         connected_ = false;
         return;
     }
@@ -81,8 +82,19 @@ void PtyServer::stop() {
 
 void PtyServer::disconnect() {
     stop();
-    pair_.close();
+    pair_->close();
     connected_ = false;
+}
+
+bool PtyServer::replug() {
+    disconnect();
+    auto pair = std::make_unique<pty::PtyPair>();
+    if (!pair->ok())
+        return false;
+    pair_ = std::move(pair);
+    connected_ = true;
+    disconnecting_ = false;
+    return start();
 }
 
 Faults PtyServer::faults() const {
@@ -157,7 +169,7 @@ void PtyServer::run() {
         inbox_.erase(0, pos);
     }
     if (disconnecting_) {
-        pair_.close();
+        pair_->close();
         connected_ = false;
     }
     finished_ = true;
@@ -165,14 +177,14 @@ void PtyServer::run() {
 
 // Waits for input (or the wake-up of stop()) and appends it to the inbox.
 bool PtyServer::readInput(int timeoutMs) {
-    pollfd fds[2] = {{pair_.masterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    pollfd fds[2] = {{pair_->masterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
     const int r = ::poll(fds, 2, timeoutMs);
     if (r <= 0 || (fds[1].revents & POLLIN))
         return false;
     if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
         return false;
     char buf[4096];
-    const ssize_t n = ::read(pair_.masterFd(), buf, sizeof buf);
+    const ssize_t n = ::read(pair_->masterFd(), buf, sizeof buf);
     if (n > 0) {
         inbox_.append(buf, std::size_t(n));
         return true;
@@ -250,7 +262,7 @@ void PtyServer::writeOut(const std::string& bytes) {
 bool PtyServer::writeAll(const char* data, std::size_t size) {
     auto lastProgress = std::chrono::steady_clock::now();
     while (size > 0 && !stop_) {
-        const ssize_t n = ::write(pair_.masterFd(), data, size);
+        const ssize_t n = ::write(pair_->masterFd(), data, size);
         if (n > 0) {
             data += n;
             size -= std::size_t(n);
@@ -261,7 +273,7 @@ bool PtyServer::writeAll(const char* data, std::size_t size) {
             return false;
         if (std::chrono::steady_clock::now() - lastProgress > kWriteStall)
             return false; // nobody reads the device: drop the rest
-        pollfd fds[2] = {{pair_.masterFd(), POLLOUT, 0}, {wake_[0], POLLIN, 0}};
+        pollfd fds[2] = {{pair_->masterFd(), POLLOUT, 0}, {wake_[0], POLLIN, 0}};
         ::poll(fds, 2, 50);
     }
     return size == 0;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ struct ServerOptions {
     Options instrument;
     Faults faults;
     std::string transcriptPath; // empty: the transcript stays in memory only
+    // Entries kept in memory, the newest; 0 keeps all (tests read them back).
+    // A server that runs for days keeps a few.
+    std::size_t keptEntries = 0;
 };
 
 // Serves an Instrument on a new pseudo-terminal from a thread of its own. The
@@ -34,7 +38,8 @@ public:
 
     bool ok() const { return created_ && error_.empty(); }
     const std::string& error() const { return error_; }
-    std::string devicePath() const { return pair_.slavePath(); }
+    // Changes when the device is plugged in again; not while serving.
+    std::string devicePath() const { return pair_->slavePath(); }
 
     // Starts serving; false when the pseudo-terminal or the transcript file failed.
     bool start();
@@ -42,6 +47,9 @@ public:
     void stop();
     // Ends the thread and removes the device, like an unplugged instrument.
     void disconnect();
+    // Unplugged and plugged in again: a new device (another path) for the
+    // same instrument, which keeps its settings and transcript.
+    bool replug();
     bool serving() const { return thread_.joinable() && !finished_; }
     bool connected() const { return connected_; }
 
@@ -72,7 +80,8 @@ private:
     bool pause(std::chrono::nanoseconds duration);
     bool echoOn();
 
-    pty::PtyPair pair_; // the serving thread closes it when a fault disconnects
+    // The serving thread closes it when a fault disconnects.
+    std::unique_ptr<pty::PtyPair> pair_;
     bool created_ = false;
     std::string error_;
     std::string transcriptPath_;

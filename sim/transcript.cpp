@@ -34,6 +34,11 @@ bool Transcript::openFile(const std::string& path, std::string& error) {
     return true;
 }
 
+void Transcript::setLimit(std::size_t entries) {
+    std::lock_guard lock(mutex_);
+    limit_ = entries;
+}
+
 std::size_t Transcript::addLine(std::string line, std::string ending) {
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(mutex_);
@@ -44,6 +49,8 @@ std::size_t Transcript::addLine(std::string line, std::string ending) {
     e.ending = std::move(ending);
     writeFile(now, '>', e.line + e.ending);
     entries_.push_back(std::move(e));
+    while (limit_ > 0 && entries_.size() > limit_)
+        entries_.pop_front();
     changed_.notify_all();
     return received_;
 }
@@ -63,7 +70,7 @@ void Transcript::setReply(std::size_t number, const std::string& reply) {
 
 std::vector<TranscriptEntry> Transcript::entries() const {
     std::lock_guard lock(mutex_);
-    return entries_;
+    return {entries_.begin(), entries_.end()};
 }
 
 std::vector<std::string> Transcript::lines() const {

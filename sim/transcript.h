@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -27,6 +28,8 @@ public:
     Transcript();
 
     bool openFile(const std::string& path, std::string& error);
+    // Keeps only the newest `entries` in memory; 0 keeps all.
+    void setLimit(std::size_t entries);
 
     std::size_t addLine(std::string line, std::string ending);
     void setReply(std::size_t number, const std::string& reply);
@@ -45,7 +48,8 @@ private:
     const std::chrono::steady_clock::time_point origin_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::vector<TranscriptEntry> entries_;
+    std::deque<TranscriptEntry> entries_;
+    std::size_t limit_ = 0;
     std::size_t received_ = 0;
     std::ofstream file_;
 };

@@ -216,9 +216,10 @@ private Q_SLOTS:
         ShowTab(f->ChPageControl, 0);
         QVERIFY(Pick(a, a->findText(QStringLiteral("Ch B")))); // which follows A
         QCOMPARE(a->currentText(), QStringLiteral("Ch C"));
-        QCOMPARE(h.answers().texts(),
-                 (QStringList{QStringLiteral("Entering Demo Mode"),
-                              QStringLiteral("Error. You cannot sync two channels to each other.")}));
+        QCOMPARE(
+            h.answers().texts(),
+            (QStringList{QStringLiteral("Entering Demo Mode"),
+                         QStringLiteral("Error. You cannot sync two channels to each other.")}));
         QCOMPARE(h.mark(), std::size_t(0));
     }
 
