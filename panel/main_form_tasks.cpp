@@ -17,6 +17,9 @@ using namespace pg5400;
 
 namespace {
 
+// The tick's rhythm while work waits.
+constexpr int kTickMs = 5;
+
 // Without an instrument no port is opened: the terminal shows what would have
 // been sent, so the user sees the edit take effect.
 void showDemoCommand(const QString& command) {
@@ -32,9 +35,11 @@ bool TMainForm::QueuedCommandToPort(const QString& commandstr) {
 
 QueueResult TMainForm::enqueueLine(const QString& line, LineReply onReply) {
     const QueueResult result = EnqueueCommand(line, std::move(onReply));
-    // The tick sleeps while nothing waits; a queued line wakes it.
-    if (result == QueueResult::Queued)
-        TaskTimer->start();
+    // The tick sleeps while nothing waits; a queued line wakes it from the
+    // event loop at once (never inside the handler that queued it). A tick
+    // already on its way keeps its rhythm.
+    if (result == QueueResult::Queued && !TaskTimer->isActive())
+        TaskTimer->start(0);
     return result;
 }
 
@@ -102,6 +107,7 @@ bool TMainForm::TasksWaiting() const {
 
 void TMainForm::ProcessTasks() {
     TaskTimer->stop();
+    TaskTimer->setInterval(kTickMs);
     // Idle, the tick sleeps: whatever queues a line or asks for a read-back
     // starts it again, so the work still goes out within one tick.
     if (communication::ShutdownBegun || !TasksWaiting())

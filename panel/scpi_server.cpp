@@ -3,18 +3,37 @@
 #include "comm/command_set.h"
 #include "panel/settings_file.h"
 
+#include "panel/socket_owner.h"
+
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <unistd.h>
 
 namespace pg5400 {
 
 namespace {
 
-// A question is a line whose header (the text before the first blank) ends
-// in "?"; only questions are owed a reply.
+// A question is a line with a header (the text before its first blank) that
+// ends in "?"; in a compound line any of its ";"-separated parts. Only
+// questions are owed a reply.
 bool isQuestion(const QString& line) {
-    return line.section(QLatin1Char(' '), 0, 0).endsWith(QLatin1Char('?'));
+    const QStringList parts = line.split(QLatin1Char(';'));
+    return std::any_of(parts.begin(), parts.end(), [](const QString& part) {
+        return part.trimmed().section(QLatin1Char(' '), 0, 0).endsWith(QLatin1Char('?'));
+    });
+}
+
+// What a browser sends, which a web page can make it send to any local port:
+// a request line or the Host header every request carries. No command line of
+// the instrument looks like either.
+bool looksLikeHttp(const QString& line) {
+    static const QRegularExpression request(
+        QStringLiteral("^(GET|POST|PUT|DELETE|HEAD|OPTIONS|PATCH|CONNECT|TRACE|PRI) |"
+                       "^\\S+ \\S+ HTTP/\\d"));
+    return request.match(line).hasMatch() ||
+           line.startsWith(QStringLiteral("Host:"), Qt::CaseInsensitive);
 }
 
 QString peerName(const QTcpSocket* socket) {
@@ -131,15 +150,23 @@ ScpiServer::Client* ScpiServer::find(QTcpSocket* socket) {
 void ScpiServer::accept(QTcpServer* server) {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
         if (int(clients_.size()) >= MaxClients) {
-            if (hooks_.notice)
-                hooks_.notice(QStringLiteral("Script connection from %1 refused: %2 clients "
-                                             "are connected already")
-                                  .arg(peerName(socket))
-                                  .arg(MaxClients));
-            socket->write("? too many clients\n");
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            turnAway(socket, QStringLiteral("%1 clients are connected already").arg(MaxClients),
+                     "? too many clients\n");
             continue;
+        }
+        // On loopback every account of the machine can connect: only this
+        // user's scripts (and root's) drive the instrument.
+        if (socket->peerAddress().isLoopback()) {
+            const qint64 owner = LoopbackPeerOwner(socket->peerAddress(), socket->peerPort(),
+                                                   socket->localAddress(), socket->localPort());
+            if (owner != qint64(::getuid()) && owner != 0) {
+                turnAway(socket,
+                         owner < 0
+                             ? QStringLiteral("its owner cannot be told")
+                             : QStringLiteral("it belongs to another user (uid %1)").arg(owner),
+                         "? connections of another user are refused\n");
+                continue;
+            }
         }
         socket->setParent(this);
         // Qt stops reading from the system once this much waits unread, so
@@ -155,6 +182,26 @@ void ScpiServer::accept(QTcpServer* server) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
     }
+}
+
+void ScpiServer::turnAway(QTcpSocket* socket, const QString& why, const char* answer) {
+    notify(QStringLiteral("Script connection from %1 refused: %2").arg(peerName(socket), why));
+    socket->write(answer);
+    socket->disconnectFromHost();
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+void ScpiServer::notify(const QString& text) {
+    // Never from inside the server's own call path: a notice may open a box
+    // (the log cannot be written), whose event loop runs this server's slots
+    // and may free the client the caller still holds.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (hooks_.notice)
+                hooks_.notice(text);
+        },
+        Qt::QueuedConnection);
 }
 
 void ScpiServer::readFrom(QTcpSocket* socket) {
@@ -173,8 +220,9 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
                 cutOff(*client, QStringLiteral("a line longer than %1 bytes").arg(MaxLineBytes));
                 return;
             }
-            if (!bytes.isEmpty()) {
-                takeLine(*client, QString::fromLatin1(bytes));
+            if (!bytes.trimmed().isEmpty()) {
+                // Blanks around a line are no part of it.
+                takeLine(*client, QString::fromLatin1(bytes).trimmed());
                 if (!find(socket))
                     return; // cut off
             }
@@ -189,6 +237,10 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
 
 void ScpiServer::takeLine(Client& client, const QString& line) {
     QTcpSocket* socket = client.socket;
+    if (looksLikeHttp(line)) {
+        cutOff(client, QStringLiteral("it sent an HTTP request (a web page?), not command lines"));
+        return;
+    }
     // Anything the instrument could not take is refused here rather than sent.
     if (!IsCommandText(line)) {
         socket->write("? not a command line (printable characters, at most 256)\n");
@@ -243,6 +295,12 @@ void ScpiServer::answered(QTcpSocket* socket, const QString& line, const QString
     if (!client)
         return;
     client->inQueue = std::max(0, client->inQueue - 1);
+    // A client that does not read its replies would pile them up here.
+    if (socket->bytesToWrite() > MaxUnreadBytes) {
+        cutOff(*client, QStringLiteral("it does not read its replies (%1 bytes unread)")
+                            .arg(socket->bytesToWrite()));
+        return;
+    }
     if (isQuestion(line)) {
         // Every question gets exactly one line, so a script never waits in vain.
         const QString text =
@@ -257,13 +315,13 @@ void ScpiServer::answered(QTcpSocket* socket, const QString& line, const QString
 }
 
 void ScpiServer::cutOff(Client& client, const QString& why) {
-    if (hooks_.notice)
-        hooks_.notice(
-            QStringLiteral("Script connection from %1 cut off: %2").arg(client.name, why));
-    QTcpSocket* socket = client.socket;
-    drop(socket);
+    const QString text =
+        QStringLiteral("Script connection from %1 cut off: %2").arg(client.name, why);
+    QPointer<QTcpSocket> socket = client.socket;
+    drop(socket); // the client is gone from here on
     if (socket)
         socket->abort();
+    notify(text);
 }
 
 void ScpiServer::drop(QTcpSocket* socket) {

@@ -31,15 +31,19 @@ bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error);
 // sends goes through the panel's command queue, so it takes turns with edits,
 // the poll and read-backs; a question's reply goes back to that client alone,
 // ending in LF. Set lines get an answer only when the instrument answered
-// with an error. Memory stays bounded: long lines, too many clients and
-// clients that send faster than the instrument answers are cut off.
+// with an error. Memory stays bounded: long lines, too many clients, clients
+// that send faster than the instrument answers or do not read their replies
+// are cut off. On loopback only this user's (and root's) clients are served,
+// and a client that speaks HTTP (a web page making the browser connect) is
+// cut off before any of its lines is queued.
 class ScpiServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxClients = 4;
     static constexpr int MaxLineBytes = 4096;
-    static constexpr int MaxPendingLines = 32; // per client, waiting or in the queue
-    static constexpr int QuietMs = 400;        // client quiet time before the read-back
+    static constexpr int MaxPendingLines = 32;          // per client, waiting or in the queue
+    static constexpr int QuietMs = 400;                 // client quiet time before the read-back
+    static constexpr qint64 MaxUnreadBytes = 64 * 1024; // replies a client has not read
 
     struct Hooks {
         // Hands one line to the command queue.
@@ -78,6 +82,9 @@ private:
     void feed(); // hands waiting lines to the queue, oldest first
     void answered(QTcpSocket* socket, const QString& line, const QString& reply);
     void cutOff(Client& client, const QString& why);
+    void turnAway(QTcpSocket* socket, const QString& why, const char* answer);
+    // Hands a notice on from the event loop.
+    void notify(const QString& text);
     void drop(QTcpSocket* socket);
     Client* find(QTcpSocket* socket);
 

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace pg5400;
 using testsupport::PanelHarness;
@@ -220,6 +224,104 @@ private Q_SLOTS:
         const int askedBefore = asked;
         QVERIFY(QTest::qWaitFor([&] { return asked > askedBefore + 20; }, 10000));
         client->disconnectFromHost();
+    }
+
+    // A web page can make the browser send a request to any local port; its
+    // lines, the header lines included, never reach the instrument.
+    void webPagesAreCutOff() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        TMainForm* f = h.form();
+        QVERIFY(h.waitIdle());
+        const std::size_t mark = h.mark();
+        for (const QByteArray& request :
+             {QByteArray("POST / HTTP/1.1\r\nHost: 127.0.0.1:5025\r\nContent-Type: "
+                         "text/plain\r\nContent-Length: 22\r\n\r\n:PULS0:PER 0.5\n*SAV 1\n"),
+              QByteArray("Host: 127.0.0.1\r\n:PULS0:PER 0.5\n")}) {
+            auto page = connectTo(h);
+            QVERIFY(page);
+            page->write(request);
+            QTRY_VERIFY_WITH_TIMEOUT(page->state() == QAbstractSocket::UnconnectedState, 5000);
+        }
+        QTest::qWait(ScpiServer::QuietMs + 100);
+        QVERIFY(h.waitIdle());
+        QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
+        QVERIFY(contains(terminalText(f), QStringLiteral("HTTP request")));
+    }
+
+    // Blanks around a question and questions inside a compound line: each
+    // line gets its one reply.
+    void everyQuestionIsAnswered() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        auto client = connectTo(h);
+        QVERIFY(client);
+        client->write("  *IDN?  \n");
+        QVERIFY(replyLine(*client).startsWith(QStringLiteral("PG,5404+,")));
+        client->write(":PULS1:DEL 0.000001;:PULS1:DEL?\n");
+        QVERIFY(!replyLine(*client).isEmpty());
+        client->write(":PULS1:DEL?;:PULS2:DEL?\n");
+        QVERIFY(!replyLine(*client).isEmpty());
+        client->write("\t:PULS0:PER 0.000250000 \n:PULS0:PER?\n");
+        QCOMPARE(replyLine(*client), QStringLiteral("0.000250000000"));
+        QVERIFY(!client->canReadLine());
+    }
+
+    // Another account of the machine cannot drive the instrument through the
+    // loopback port (needs root to connect as another user).
+    void otherUsersAreRefused() {
+        if (::getuid() != 0)
+            QSKIP("connecting as another user needs root");
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        QVERIFY(h.waitIdle());
+        const std::size_t mark = h.mark();
+        const quint16 port = h.form()->CommandSocket()->port();
+        int out[2];
+        QCOMPARE(::pipe(out), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only plain system calls in the child.
+            ::close(out[0]);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(2);
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(port);
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+                ::_exit(3);
+            const char line[] = ":PULS0:PER 0.5\n*IDN?\n";
+            [[maybe_unused]] ssize_t n = ::write(fd, line, sizeof line - 1);
+            char reply[256];
+            n = ::read(fd, reply, sizeof reply);
+            if (n > 0)
+                n = ::write(out[1], reply, size_t(n));
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        QByteArray reply;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                int status = 0;
+                return ::waitpid(child, &status, WNOHANG) == child;
+            },
+            5000));
+        char buffer[256];
+        ssize_t n;
+        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+            reply.append(buffer, n);
+        ::close(out[0]);
+        QVERIFY2(reply.startsWith("? connections of another user are refused"), reply.constData());
+        QTest::qWait(100);
+        QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
+        QVERIFY(contains(terminalText(h.form()), QStringLiteral("another user (uid 65534)")));
+        // This user's scripts are served as before.
+        auto mine = connectTo(h);
+        QVERIFY(mine);
+        mine->write("*IDN?\n");
+        QVERIFY(replyLine(*mine).startsWith(QStringLiteral("PG,5404+,")));
     }
 
     void demonstrationModeSendsNothing() {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QHostAddress>
+
+// The user who owns the other end of a loopback TCP connection, read from
+// the kernel's socket tables (/proc/net/tcp and tcp6): the client's socket
+// is the entry whose local end is the connection's peer and whose remote end
+// is ours. -1 when no such entry is found.
+namespace pg5400 {
+
+qint64 LoopbackPeerOwner(const QHostAddress& peer, quint16 peerPort, const QHostAddress& local,
+                         quint16 localPort);
+
+} // namespace pg5400
