@@ -2,11 +2,16 @@
 // panel and the simulated instrument: replies reach the client that asked,
 // the window catches up with what a script set, and no client can make the
 // panel buffer without bound or talk to a port in demonstration mode.
+#include "comm/comm_log.h"
+#include "comm/exchange.h"
 #include "controls/plusspinedit.h"
 #include "panel/scpi_server.h"
 #include "panel/terminal_view.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"
 
+#include <QAction>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -322,6 +327,37 @@ private Q_SLOTS:
         QVERIFY(mine);
         mine->write("*IDN?\n");
         QVERIFY(replyLine(*mine).startsWith(QStringLiteral("PG,5404+,")));
+    }
+
+    // The notice of a cut-off client cannot be logged: its box opens with the
+    // client already gone, and the panel serves on (the sanitizer build
+    // catches a client used after it was freed).
+    void cutOffWhileTheLogFails() {
+        QTemporaryDir dir;
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        TMainForm* f = h.form();
+        f->EnableLoggingMenu->trigger();
+        QVERIFY(communication::LoggingEnabled);
+        auto other = connectTo(h);
+        QVERIFY(other);
+        auto big = connectTo(h);
+        QVERIFY(big);
+        testsupport::FileSizeLimit limit(100);
+        QVERIFY(limit.ok());
+        // The script goes at once: its end arrives while the box is open.
+        big->write(QByteArray(ScpiServer::MaxLineBytes + 10, 'A'));
+        big->disconnectFromHost();
+        QTRY_VERIFY(!communication::LoggingEnabled);
+        QTRY_COMPARE(h.answers().texts(), QStringList{communication::kLogNotWritableMessage});
+        limit.lift();
+        QDir::setCurrent(here);
+        QTRY_VERIFY_WITH_TIMEOUT(big->state() == QAbstractSocket::UnconnectedState, 5000);
+        QCOMPARE(f->CommandSocket()->clientCount(), 1);
+        other->write("*IDN?\n");
+        QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
     }
 
     void demonstrationModeSendsNothing() {
