@@ -28,6 +28,7 @@ bool Rfc2217Device::readSettingsOk() const {
 
 bool Rfc2217Device::greet(const NetworkAddress& address, const QDeadlineTimer& deadline) {
     codec_ = TelnetCodec();
+    owed_.clear();
     const QString where = address.hostAndPort();
     if (!sendWire(codec_.opening()))
         return setFailure(QStringLiteral("%1 closed the connection").arg(where), ECONNRESET);
@@ -54,10 +55,17 @@ bool Rfc2217Device::greet(const NetworkAddress& address, const QDeadlineTimer& d
 }
 
 void Rfc2217Device::decode(const char* bytes, qsizetype size, QByteArray& data) {
-    QByteArray replies;
-    codec_.decode(bytes, size, data, replies);
-    if (!replies.isEmpty())
-        sendWire(replies);
+    // Answers are queued: sending could wait on a full socket in the middle
+    // of decoding.
+    codec_.decode(bytes, size, data, owed_);
+}
+
+void Rfc2217Device::afterDecode() {
+    // A server that never reads cannot make this grow without bound: what it
+    // has not taken by then is its loss.
+    if (owed_.size() > kMostOwed)
+        owed_.clear();
+    owed_.remove(0, sendNow(owed_));
 }
 
 bool Rfc2217Device::configure(int baud, FlowControl flow, ParityMode parity) {

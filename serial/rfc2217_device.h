@@ -25,13 +25,16 @@ protected:
     // port control by the deadline, since it would keep settings of its own.
     bool greet(const NetworkAddress& address, const QDeadlineTimer& deadline) override;
     void decode(const char* bytes, qsizetype size, QByteArray& data) override;
+    void afterDecode() override;
     QByteArray encode(const QByteArray& data) const override { return TelnetCodec::escape(data); }
     qint64 dataBytesIn(const QByteArray& data, qint64 wireBytes) const override {
         return TelnetCodec::dataBytesIn(data, wireBytes);
     }
 
 private:
+    static constexpr qsizetype kMostOwed = 64 * 1024;
     TelnetCodec codec_;
+    QByteArray owed_; // Telnet answers decoding produced, not yet sent
 };
 
 } // namespace serialport

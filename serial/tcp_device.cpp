@@ -1,13 +1,18 @@
 #include "serial/tcp_device.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace serialport {
@@ -17,6 +22,8 @@ namespace {
 // More than any reply: past this the socket keeps the rest until it is read,
 // so a server that floods us cannot take all memory.
 constexpr qsizetype kMostBuffered = 1 << 20;
+// Bytes taken off the wire in one pass before the waits look at the clock.
+constexpr qsizetype kMostPerPass = 64 * 1024;
 
 struct AddressList {
     addrinfo* first = nullptr;
@@ -48,7 +55,15 @@ const addrinfo streamHints = [] {
 // the descriptor, or -1 with the last address's errno in error.
 int connectFirst(const addrinfo* first, const QDeadlineTimer& deadline, int* error) {
     *error = ETIMEDOUT;
-    for (const addrinfo* a = first; a && !deadline.hasExpired(); a = a->ai_next) {
+    int left = 0;
+    for (const addrinfo* a = first; a; a = a->ai_next)
+        ++left;
+    for (const addrinfo* a = first; a && !deadline.hasExpired(); a = a->ai_next, --left) {
+        // Each address has its share of what is left (IPv6 first, as the
+        // resolver orders them): a blackholed one does not use up the time
+        // of the next.
+        const QDeadlineTimer share(
+            std::min(deadline.remainingTime(), deadline.remainingTime() / std::max(left, 1) + 1));
         const int fd =
             ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) {
@@ -60,7 +75,7 @@ int connectFirst(const addrinfo* first, const QDeadlineTimer& deadline, int* err
             result = errno;
             if (result == EINPROGRESS) {
                 short revents = 0;
-                const int r = pollOne(fd, POLLOUT, int(deadline.remainingTime()), &revents);
+                const int r = pollOne(fd, POLLOUT, int(share.remainingTime()), &revents);
                 socklen_t size = sizeof result;
                 if (r <= 0)
                     result = r == 0 ? ETIMEDOUT : errno;
@@ -80,7 +95,57 @@ int connectFirst(const addrinfo* first, const QDeadlineTimer& deadline, int* err
     return -1;
 }
 
+int systemResolve(const char* host, const char* port, const addrinfo* hints, addrinfo** out) {
+    return ::getaddrinfo(host, port, hints, out);
+}
+
+NameResolver& resolver() {
+    static NameResolver r = systemResolve;
+    return r;
+}
+
+// The look-up runs on a thread of its own, which outlives a wait that gave up
+// and then frees what it found.
+int lookUp(const QString& host, quint16 port, addrinfo** out) {
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool abandoned = false;
+        int result = EAI_AGAIN;
+        addrinfo* list = nullptr;
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread([shared, resolve = resolver(), name = host.toUtf8(),
+                 service = QByteArray::number(port)] {
+        addrinfo* list = nullptr;
+        const int result = resolve(name.constData(), service.constData(), &streamHints, &list);
+        std::lock_guard lock(shared->mutex);
+        if (shared->abandoned) {
+            if (result == 0 && list)
+                ::freeaddrinfo(list);
+            return;
+        }
+        shared->result = result;
+        shared->list = result == 0 ? list : nullptr;
+        shared->finished = true;
+        shared->done.notify_all();
+    }).detach();
+    std::unique_lock lock(shared->mutex);
+    if (!shared->done.wait_for(lock, std::chrono::milliseconds(TcpDevice::kLookUpLimitMs),
+                               [&] { return shared->finished; })) {
+        shared->abandoned = true;
+        return EAI_AGAIN;
+    }
+    *out = shared->list;
+    return shared->result;
+}
+
 } // namespace
+
+void SetNameResolver(NameResolver resolve) {
+    resolver() = resolve ? std::move(resolve) : NameResolver(systemResolve);
+}
 
 TcpDevice::~TcpDevice() {
     TcpDevice::close();
@@ -102,14 +167,16 @@ bool TcpDevice::open(const QString& path) {
     if (!address)
         return setFailure(why, EINVAL);
     AddressList list;
-    // Name look-up blocks and has no time limit of ours; what follows has.
-    if (const int looked =
-            ::getaddrinfo(address->host.toUtf8().constData(),
-                          QByteArray::number(address->port).constData(), &streamHints, &list.first);
-        looked != 0)
+    if (const int looked = lookUp(address->host, address->port, &list.first); looked != 0) {
+        if (looked == EAI_AGAIN)
+            return setFailure(QStringLiteral("no answer from %1's name server within %2 s")
+                                  .arg(address->host)
+                                  .arg(kLookUpLimitMs / 1000),
+                              ETIMEDOUT);
         return setFailure(QStringLiteral("cannot find host \"%1\": %2")
                               .arg(address->host, QString::fromLocal8Bit(::gai_strerror(looked))),
                           EHOSTUNREACH);
+    }
     const QDeadlineTimer deadline(kOpenLimitMs);
     int error = 0;
     const int fd = connectFirst(list.first, deadline, &error);
@@ -170,9 +237,13 @@ bool TcpDevice::receive(int timeoutMs) {
         pollOne(fd_, POLLIN | POLLRDHUP, timeoutMs, &revents);
     }
     char buffer[4096];
-    while (!peerGone_ && in_.size() < kMostBuffered) {
+    // Protocol bytes count too: a server flooding them must not keep us here
+    // past the caller's deadline.
+    qsizetype taken = 0;
+    while (!peerGone_ && in_.size() < kMostBuffered && taken < kMostPerPass) {
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n > 0) {
+            taken += n;
             decode(buffer, n, in_);
             continue;
         }
@@ -182,6 +253,7 @@ bool TcpDevice::receive(int timeoutMs) {
             peerGone_ = true;
         break;
     }
+    afterDecode();
     return !peerGone_;
 }
 
@@ -239,6 +311,16 @@ bool TcpDevice::sendWire(const QByteArray& wire) {
     }
     lastSent_ = done;
     return done == wire.size();
+}
+
+qsizetype TcpDevice::sendNow(const QByteArray& wire) {
+    if (fd_ < 0 || wire.isEmpty())
+        return 0;
+    const ssize_t n =
+        ::send(fd_, wire.constData(), size_t(wire.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        peerGone_ = true;
+    return n > 0 ? qsizetype(n) : 0;
 }
 
 qint64 TcpDevice::writeAll(const QByteArray& data) {

@@ -4,8 +4,17 @@
 #include "serial/network_address.h"
 
 #include <QDeadlineTimer>
+#include <functional>
+
+struct addrinfo;
 
 namespace serialport {
+
+// How host names are looked up (getaddrinfo's form); tests put in one that
+// never answers. An empty function brings back getaddrinfo.
+using NameResolver =
+    std::function<int(const char* host, const char* port, const addrinfo* hints, addrinfo** out)>;
+void SetNameResolver(NameResolver resolve);
 
 // A serial port served over TCP as raw bytes (ser2net's "tcp" accepter). The
 // server holds the line settings; the URL is the port's lasting name, so no
@@ -16,6 +25,9 @@ public:
     // The whole of an open, name look-up aside: a scan must not hang on an
     // address that does not answer.
     static constexpr int kOpenLimitMs = 1000;
+    // The name look-up's own limit, on a thread of its own: a name server
+    // that stays silent must not hold the window.
+    static constexpr int kLookUpLimitMs = 1000;
 
     TcpDevice() = default;
     ~TcpDevice() override;
@@ -42,6 +54,9 @@ protected:
     virtual bool greet(const NetworkAddress& address, const QDeadlineTimer& deadline);
     // Turns bytes off the wire into data appended to data.
     virtual void decode(const char* bytes, qsizetype size, QByteArray& data);
+    // After a pass of decoding: answers the protocol owes go out here, never
+    // from inside decode.
+    virtual void afterDecode() {}
     // Data as it must cross the wire, and how many data bytes the first
     // wireBytes of it carry.
     virtual QByteArray encode(const QByteArray& data) const { return data; }
@@ -49,6 +64,8 @@ protected:
 
     // Sends protocol bytes; false when the connection failed.
     bool sendWire(const QByteArray& wire);
+    // Sends what the socket takes now, without waiting; the bytes sent.
+    qsizetype sendNow(const QByteArray& wire);
     // Takes what the socket holds through decode, waiting up to timeoutMs
     // for the first bytes; false when the peer closed or the socket failed.
     bool receive(int timeoutMs = 0);

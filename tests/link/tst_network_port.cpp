@@ -22,6 +22,7 @@
 #include <QTest>
 #include <fcntl.h>
 #include <functional>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -236,6 +237,7 @@ private Q_SLOTS:
         QTest::newRow("silent") << 0 << "no Telnet answer" << 900;
         QTest::newRow("refuses port control") << 1 << "refuses serial port control" << 0;
         QTest::newRow("hangs up") << 2 << "closed the connection" << 0;
+        QTest::newRow("floods protocol bytes") << 3 << "no Telnet answer" << 900;
     }
     void telnetOpeningFailsWithinTheLimit() {
         QFETCH(int, behaviour);
@@ -244,6 +246,17 @@ private Q_SLOTS:
         ScriptedServer server(behaviour == 0 ? ScriptedServer::Script{} : [&](int fd) {
             if (behaviour == 2)
                 return; // closes at once
+            if (behaviour == 3) {
+                // Telnet no-ops, as fast as the socket takes them, for longer
+                // than the open may take.
+                const QByteArray nops = QByteArray(8192, NOP).replace(NOP, bytes({IAC, NOP}));
+                QElapsedTimer flood;
+                flood.start();
+                while (flood.elapsed() < 2000 &&
+                       ::send(fd, nops.constData(), size_t(nops.size()), MSG_NOSIGNAL) > 0) {
+                }
+                return;
+            }
             ScriptedServer::readUntil(fd, [](const QByteArray& got) { return got.size() >= 9; });
             if (behaviour == 1)
                 ScriptedServer::send(fd, bytes({IAC, DONT, kComPort}) + "\r\nhello\r\n");
@@ -260,6 +273,78 @@ private Q_SLOTS:
         QVERIFY(!device.isOpen());
         QVERIFY2(device.lastFailure().describe().contains(reason),
                  qPrintable(device.lastFailure().describe()));
+    }
+
+    // A name server that never answers: the open gives up within the look-up
+    // limit and says so.
+    void silentNameServerEndsWithinTheLimit() {
+        serialport::SetNameResolver([](const char*, const char*, const addrinfo*, addrinfo**) {
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            return EAI_AGAIN;
+        });
+        serialport::TcpDevice device;
+        QElapsedTimer clock;
+        clock.start();
+        const bool opened = device.open(QStringLiteral("tcp://instrument.lab.test:4001"));
+        const qint64 took = clock.elapsed();
+        serialport::SetNameResolver({});
+        QVERIFY(!opened);
+        QVERIFY2(took < serialport::TcpDevice::kLookUpLimitMs + 300,
+                 qPrintable(QString::number(took)));
+        QCOMPARE(device.lastFailure().describe(),
+                 QStringLiteral("no answer from instrument.lab.test's name server within 1 s"));
+    }
+
+    // A host whose first address is blackholed (its SYNs are dropped) and
+    // whose second works: the second still gets its share of the limit.
+    void blackholedFirstAddressLeavesTimeForTheNext() {
+        // A listener with a full backlog drops new connection attempts.
+        const int hole = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        QVERIFY(::bind(hole, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0);
+        QVERIFY(::listen(hole, 0) == 0);
+        QVERIFY(::getsockname(hole, reinterpret_cast<sockaddr*>(&a), &size) == 0);
+        std::vector<int> fillers;
+        for (int i = 0; i < 2; ++i) {
+            const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            fillers.push_back(f);
+        }
+        QTest::qWait(50);
+        const quint16 holePort = ntohs(a.sin_port);
+        ScriptedServer good([](int fd) {
+            ScriptedServer::readUntil(
+                fd, [](const QByteArray&) { return false; }, 1500);
+        });
+        const QString goodPort = good.url("tcp").section(QLatin1Char(':'), -1);
+        serialport::SetNameResolver([&](const char*, const char*, const addrinfo* hints,
+                                        addrinfo** out) {
+            addrinfo* first = nullptr;
+            addrinfo* second = nullptr;
+            if (::getaddrinfo("127.0.0.1", QByteArray::number(holePort).constData(), hints,
+                              &first) != 0 ||
+                ::getaddrinfo("127.0.0.1", goodPort.toLatin1().constData(), hints, &second) != 0)
+                return EAI_FAIL;
+            first->ai_next = second;
+            *out = first;
+            return 0;
+        });
+        serialport::TcpDevice device;
+        QElapsedTimer clock;
+        clock.start();
+        const bool opened = device.open(QStringLiteral("tcp://twoaddresses.lab.test:4001"));
+        const qint64 took = clock.elapsed();
+        serialport::SetNameResolver({});
+        for (int f : fillers)
+            ::close(f);
+        ::close(hole);
+        QVERIFY2(opened, qPrintable(device.lastFailure().describe()));
+        QVERIFY2(took < serialport::TcpDevice::kOpenLimitMs + 300,
+                 qPrintable(QString::number(took)));
+        device.close();
     }
 
     // A 0xFF data byte crosses doubled, and the server's Telnet commands,
