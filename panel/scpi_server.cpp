@@ -149,11 +149,6 @@ ScpiServer::Client* ScpiServer::find(QTcpSocket* socket) {
 
 void ScpiServer::accept(QTcpServer* server) {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
-        if (int(clients_.size()) >= MaxClients) {
-            turnAway(socket, QStringLiteral("%1 clients are connected already").arg(MaxClients),
-                     "? too many clients\n");
-            continue;
-        }
         // On loopback every account of the machine can connect: only this
         // user's scripts (and root's) drive the instrument.
         if (socket->peerAddress().isLoopback()) {
@@ -168,6 +163,11 @@ void ScpiServer::accept(QTcpServer* server) {
                 continue;
             }
         }
+        if (int(clients_.size()) >= MaxClients && !takeOverIdleSlot()) {
+            turnAway(socket, QStringLiteral("%1 clients are connected already").arg(MaxClients),
+                     "? too many clients\n");
+            continue;
+        }
         socket->setParent(this);
         // Qt stops reading from the system once this much waits unread, so
         // a client cannot make the panel buffer without bound.
@@ -178,10 +178,31 @@ void ScpiServer::accept(QTcpServer* server) {
         auto client = std::make_unique<Client>();
         client->socket = socket;
         client->name = peerName(socket);
+        client->lastHeard.start();
         clients_.push_back(std::move(client));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
     }
+}
+
+bool ScpiServer::takeOverIdleSlot() {
+    // Connections left open and unused must not lock every other script out:
+    // the one quiet longest, with nothing in flight, gives way.
+    Client* idlest = nullptr;
+    for (auto& client : clients_)
+        if (client->waiting.isEmpty() && client->inQueue == 0 &&
+            client->lastHeard.hasExpired(IdleTakeoverMs) &&
+            (!idlest || client->lastHeard.elapsed() > idlest->lastHeard.elapsed()))
+            idlest = client.get();
+    if (!idlest)
+        return false;
+    if (idlest->socket)
+        idlest->socket->write("? connection given to a newer client after being idle\n");
+    if (idlest->socket)
+        idlest->socket->flush();
+    cutOff(*idlest, QStringLiteral("idle for %1 s while a new client waited")
+                        .arg(idlest->lastHeard.elapsed() / 1000));
+    return true;
 }
 
 void ScpiServer::turnAway(QTcpSocket* socket, const QString& why, const char* answer) {
@@ -208,6 +229,7 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
     Client* client = find(socket);
     if (!client)
         return;
+    client->lastHeard.start();
     while (socket->bytesAvailable() > 0) {
         client->partial += socket->read(MaxLineBytes);
         qsizetype end;

@@ -2,6 +2,7 @@
 
 #include "panel/command_queue.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -44,6 +45,9 @@ public:
     static constexpr int MaxPendingLines = 32;          // per client, waiting or in the queue
     static constexpr int QuietMs = 400;                 // client quiet time before the read-back
     static constexpr qint64 MaxUnreadBytes = 64 * 1024; // replies a client has not read
+    // A client quiet this long, with nothing in flight, gives its slot to a
+    // new one when all are taken.
+    static constexpr qint64 IdleTakeoverMs = 10000;
 
     struct Hooks {
         // Hands one line to the command queue.
@@ -70,10 +74,11 @@ public:
 private:
     struct Client {
         QPointer<QTcpSocket> socket;
-        QString name;        // "127.0.0.1:40312", for notices
-        QByteArray partial;  // bytes of a line not yet ended
-        QStringList waiting; // lines the queue could not take yet
-        int inQueue = 0;     // lines handed over, reply not yet back
+        QString name;            // "127.0.0.1:40312", for notices
+        QByteArray partial;      // bytes of a line not yet ended
+        QStringList waiting;     // lines the queue could not take yet
+        int inQueue = 0;         // lines handed over, reply not yet back
+        QElapsedTimer lastHeard; // since its last line (or its connection)
     };
 
     void accept(QTcpServer* server);
@@ -82,6 +87,7 @@ private:
     void feed(); // hands waiting lines to the queue, oldest first
     void answered(QTcpSocket* socket, const QString& line, const QString& reply);
     void cutOff(Client& client, const QString& why);
+    bool takeOverIdleSlot();
     void turnAway(QTcpSocket* socket, const QString& why, const char* answer);
     // Hands a notice on from the event loop.
     void notify(const QString& text);

@@ -360,6 +360,32 @@ private Q_SLOTS:
         QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
     }
 
+    // Four connections left open and unused do not lock a new script out:
+    // the one quiet longest gives way; one that is in use keeps its slot.
+    void idleConnectionsGiveWay() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < ScpiServer::MaxClients; ++i) {
+            idle.push_back(connectTo(h));
+            QVERIFY(idle.back());
+            QTest::qWait(20);
+        }
+        QTest::qWait(int(ScpiServer::IdleTakeoverMs) + 200);
+        idle.back()->write("*IDN?\n"); // the last one is in use again
+        QVERIFY(replyLine(*idle.back()).startsWith(QStringLiteral("PG,")));
+        auto fresh = connectTo(h);
+        QVERIFY(fresh);
+        fresh->write("*IDN?\n");
+        QVERIFY(replyLine(*fresh).startsWith(QStringLiteral("PG,")));
+        QCOMPARE(replyLine(*idle.front()),
+                 QStringLiteral("? connection given to a newer client after being idle"));
+        QTRY_VERIFY(idle.front()->state() == QAbstractSocket::UnconnectedState);
+        for (std::size_t i = 1; i < idle.size(); ++i)
+            QCOMPARE(idle[i]->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(h.form()->CommandSocket()->clientCount(), ScpiServer::MaxClients);
+    }
+
     void demonstrationModeSendsNothing() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving(true)));
