@@ -5,7 +5,7 @@
 //   bench_scpi [questions] [model]
 //
 // Prints the median, the 99th percentile and the worst round trip in ms.
-#include "panel/scpi_server.h"
+#include "scripting/scpi_server.h"
 #include "tests/support/panel_harness.h"
 
 #include <QApplication>

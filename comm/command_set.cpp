@@ -367,4 +367,16 @@ QString snapshotReply(ChannelSetting setting, int channel, const QString& reply)
     return h + QLatin1Char(' ') + reply;
 }
 
+bool IsCommandText(const QString& line) {
+    constexpr qsizetype kMaxCommandLength = 256;
+    if (line.size() > kMaxCommandLength)
+        return false;
+    for (const QChar c : line) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u > 0xff)
+            return false;
+    }
+    return true;
+}
+
 } // namespace communication::cmd

@@ -160,4 +160,8 @@ QString snapshotNumber(ChannelSetting setting, int channel, double value); // ":
 QString snapshotValue(ChannelSetting setting, int channel, qint64 value);  // ":PULS1:MUX 5"
 QString snapshotReply(ChannelSetting setting, int channel, const QString& reply);
 
+// A line the instrument can take byte for byte: printable Latin-1, at most
+// 256 characters (far longer than any line the panel writes).
+bool IsCommandText(const QString& line);
+
 } // namespace communication::cmd

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "panel/scpi_server.h"
+#include "panel/command_queue.h"
+#include "scripting/scpi_server.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -14,8 +14,8 @@ using namespace pg5400;
 
 void TMainForm::startCommandSocket(const ServeAddress& where) {
     ScpiServer::Hooks hooks;
-    hooks.submit = [this](const QString& line, LineReply onReply) {
-        return enqueueLine(line, std::move(onReply));
+    hooks.submit = [this](const QString& line, ScriptReply onReply) {
+        return enqueueLine(line, std::move(onReply)) == QueueResult::Queued;
     };
     hooks.demo = [] { return DemoMode; };
     hooks.settle = [this] {

@@ -1,5 +1,7 @@
 #include "panel/settings_file.h"
 
+#include "comm/command_set.h"
+
 #include "panel/whole_file.h"
 
 #include <QDir>
@@ -84,7 +86,6 @@ bool ReadSettingsFile(const QString& path, QStringList& lines, QString& error) {
 namespace {
 
 // Far longer than any line the panel writes, far shorter than noise.
-constexpr qsizetype kMaxCommandLength = 256;
 constexpr qsizetype kMaxCommentLength = 1000;
 
 bool isCommentText(const QString& line) {
@@ -98,23 +99,13 @@ bool isCommentText(const QString& line) {
 
 } // namespace
 
-bool IsCommandText(const QString& line) {
-    if (line.size() > kMaxCommandLength)
-        return false;
-    for (const QChar c : line) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u > 0xff)
-            return false;
-    }
-    return true;
-}
-
 bool CheckSettingsLines(const QStringList& lines, QString& error) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         // Played as the playback plays it: a line with "//" is a comment.
-        const bool fits =
-            line.contains(QStringLiteral("//")) ? isCommentText(line) : IsCommandText(line);
+        const bool fits = line.contains(QStringLiteral("//"))
+                              ? isCommentText(line)
+                              : communication::cmd::IsCommandText(line);
         if (fits)
             continue;
         QString shown = line.left(40);

@@ -23,10 +23,6 @@ bool ReadSettingsFile(const QString& path, QStringList& lines, QString& error);
 // byte has been written, so a failed save leaves the old file as it was.
 bool WriteSettingsFile(const QString& path, const QStringList& lines, QString& error);
 
-// A line the instrument can take byte for byte: printable Latin-1, at most
-// 256 characters (far longer than any line the panel writes).
-bool IsCommandText(const QString& line);
-
 // True when the lines can be a settings file: "//" comments and empty lines
 // of text, and command lines of printable Latin-1 of reasonable length. A file
 // of other bytes would be played to the instrument as noise; error names the

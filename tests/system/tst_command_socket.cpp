@@ -5,7 +5,7 @@
 #include "comm/comm_log.h"
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
-#include "panel/scpi_server.h"
+#include "scripting/scpi_server.h"
 #include "panel/terminal_view.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"

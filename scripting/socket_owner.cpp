@@ -1,4 +1,4 @@
-#include "panel/socket_owner.h"
+#include "scripting/socket_owner.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,9 +1,8 @@
-#include "panel/scpi_server.h"
+#include "scripting/scpi_server.h"
 
 #include "comm/command_set.h"
-#include "panel/settings_file.h"
 
-#include "panel/socket_owner.h"
+#include "scripting/socket_owner.h"
 
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -264,7 +263,7 @@ void ScpiServer::takeLine(Client& client, const QString& line) {
         return;
     }
     // Anything the instrument could not take is refused here rather than sent.
-    if (!IsCommandText(line)) {
+    if (!communication::cmd::IsCommandText(line)) {
         socket->write("? not a command line (printable characters, at most 256)\n");
         return;
     }
@@ -291,12 +290,11 @@ void ScpiServer::feed() {
             // window goes): the reply then has nowhere to go.
             QPointer<QTcpSocket> socket = client.socket;
             QPointer<ScpiServer> self(this);
-            const QueueResult result =
-                hooks_.submit(line, [self, socket, line](const QString& reply) {
-                    if (self && socket)
-                        self->answered(socket, line, reply);
-                });
-            if (result != QueueResult::Queued) {
+            const bool taken = hooks_.submit(line, [self, socket, line](const QString& reply) {
+                if (self && socket)
+                    self->answered(socket, line, reply);
+            });
+            if (!taken) {
                 // Suspended during a read-back or file operation, or the
                 // queue is full: the line keeps its place and is offered again.
                 stillWaiting = true;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "panel/command_queue.h"
-
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
@@ -16,6 +14,10 @@ class QTcpServer;
 class QTcpSocket;
 
 namespace pg5400 {
+
+// Called with the instrument's reply once a line has been sent (empty when
+// none came).
+using ScriptReply = std::function<void(const QString& reply)>;
 
 // Where the command socket listens: both loopback addresses unless the user
 // names one.
@@ -50,8 +52,9 @@ public:
     static constexpr qint64 IdleTakeoverMs = 10000;
 
     struct Hooks {
-        // Hands one line to the command queue.
-        std::function<QueueResult(const QString& line, LineReply onReply)> submit;
+        // Hands one line to the command queue; false when it cannot take it
+        // now (a read-back runs, or it is full): the line is offered again.
+        std::function<bool(const QString& line, ScriptReply onReply)> submit;
         // True without an instrument: questions get an error, nothing is sent.
         std::function<bool()> demo;
         // Brings the window up to date after clients changed settings.
