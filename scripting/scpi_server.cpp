@@ -174,6 +174,9 @@ void ScpiServer::accept(QTcpServer* server) {
         // A reply is one short line the script waits for: send it at once
         // instead of holding it for the client's acknowledgement.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // Replies are short lines: a modest system buffer, so a client that
+        // does not read is found out by the unread-reply limit soon.
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32 * 1024);
         auto client = std::make_unique<Client>();
         client->socket = socket;
         client->name = peerName(socket);

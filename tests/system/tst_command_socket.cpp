@@ -5,13 +5,14 @@
 #include "comm/comm_log.h"
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
-#include "scripting/scpi_server.h"
 #include "panel/terminal_view.h"
+#include "scripting/scpi_server.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -384,6 +386,51 @@ private Q_SLOTS:
         for (std::size_t i = 1; i < idle.size(); ++i)
             QCOMPARE(idle[i]->state(), QAbstractSocket::ConnectedState);
         QCOMPARE(h.form()->CommandSocket()->clientCount(), ScpiServer::MaxClients);
+    }
+
+    // A script that asks and never reads its replies is cut off once they
+    // pile up; another script is served all along.
+    void clientThatNeverReadsIsCutOff() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        // A plain socket, its receive buffer set small before it connects.
+        const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int small = 4096;
+        ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(h.form()->CommandSocket()->port());
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(deaf, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        const auto connected = [&] {
+            pollfd p{deaf, POLLRDHUP, 0};
+            return ::poll(&p, 1, 0) == 0;
+        };
+        auto other = connectTo(h);
+        QVERIFY(other);
+        h.form()->StatusTimer->stop(); // every line at the instrument is a script's
+        const qint64 start = qint64(h.mark());
+        qint64 asked = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (connected() && clock.elapsed() < 60000) {
+            // Never more in flight than the server allows one client.
+            while (asked - (qint64(h.mark()) - start) < ScpiServer::MaxPendingLines / 2) {
+                ::send(deaf, "*IDN?\n", 6, MSG_NOSIGNAL);
+                ++asked;
+            }
+            QTest::qWait(2);
+            if (asked % 500 < 16) {
+                other->write("*IDN?\n");
+                ++asked;
+                QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
+            }
+        }
+        QVERIFY2(!connected(), qPrintable(QString::number(asked)));
+        ::close(deaf);
+        QVERIFY(contains(terminalText(h.form()), QStringLiteral("does not read its replies")));
+        other->write("*IDN?\n");
+        QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
     }
 
     void demonstrationModeSendsNothing() {
