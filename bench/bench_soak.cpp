@@ -9,6 +9,8 @@
 // the growth over the second half extrapolated to 24 hours at that rate (by
 // then the terminal's scrollback is full). The goal is at most 64 MB per 24 h
 // with descriptors constant.
+#include "bench/resident_memory.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,16 +24,6 @@
 #include <cstdio>
 
 namespace {
-
-long residentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 int descriptors(qint64 pid) {
     return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
@@ -64,6 +56,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const qint64 pid = panel.processId();
+    const QString panelPid = QString::number(pid);
 
     QTcpSocket client;
     QElapsedTimer wait;
@@ -91,7 +84,7 @@ int main(int argc, char** argv) {
         client.readLine();
         return true;
     };
-    const long startKiB = residentKiB(pid);
+    const long startKiB = residentKiB(panelPid);
     const int startFds = descriptors(pid);
     std::printf("%8s %10s %6s\n", "lines", "RSS KiB", "fds");
     std::printf("%8d %10ld %6d\n", 0, startKiB, startFds);
@@ -110,14 +103,14 @@ int main(int argc, char** argv) {
         }
         const int done = i + 2;
         if (done % (lines / 10) == 0 || done >= lines)
-            std::printf("%8d %10ld %6d\n", done, residentKiB(pid), descriptors(pid));
+            std::printf("%8d %10ld %6d\n", done, residentKiB(panelPid), descriptors(pid));
         if (done == lines / 2) {
-            halfKiB = residentKiB(pid);
+            halfKiB = residentKiB(panelPid);
             halfMs = clock.elapsed();
         }
     }
     const qint64 ms = clock.elapsed();
-    const long endKiB = residentKiB(pid);
+    const long endKiB = residentKiB(panelPid);
     const int endFds = descriptors(pid);
     const double rate = double(lines) / (double(ms) / 1000.0);
     const double secondHalfS = double(ms - halfMs) / 1000.0;

@@ -1,6 +1,7 @@
 // Measures what one more traffic line costs the command terminal as the run
 // grows: the append itself and the repaint that follows it, around the 100th
 // and around the 100,000th line of a view that keeps every line.
+#include "bench/resident_memory.h"
 #include "comm/terminal_sink.h"
 #include "panel/terminal_view.h"
 
@@ -31,16 +32,6 @@ double mean(const std::vector<qint64>& v) {
     for (qint64 x : v)
         sum += double(x);
     return v.empty() ? 0.0 : sum / double(v.size()) / 1000.0;
-}
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 QString trafficLine(int i) {

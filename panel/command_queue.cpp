@@ -17,13 +17,6 @@ QueueResult EnqueueCommand(const QString& commandstr, LineReply onReply) {
     return QueueResult::Queued;
 }
 
-QList<QueuedLine> TakeQueuedCommands() {
-    QList<QueuedLine> batch;
-    batch.swap(TaskList.Lines);
-    CommandsPending = false;
-    return batch;
-}
-
 QueuedLine TakeFirstQueuedCommand() {
     QueuedLine line = TaskList.Lines.takeFirst();
     CommandsPending = !TaskList.Lines.isEmpty();

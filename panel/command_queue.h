@@ -34,8 +34,6 @@ enum class QueueResult { Queued, Suspended, Full };
 // Appends one line unless commands are suspended (dropped silently) or the
 // queue is full (refused; the caller makes that visible).
 QueueResult EnqueueCommand(const QString& commandstr, LineReply onReply = {});
-// Takes the lines queued so far, oldest first, leaving the queue empty.
-QList<QueuedLine> TakeQueuedCommands();
 // Takes the oldest line; the queue must not be empty.
 QueuedLine TakeFirstQueuedCommand();
 

@@ -17,7 +17,6 @@ class ExitSignals : public QObject {
 public:
     explicit ExitSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~ExitSignals() override;
-    bool installed() const { return notifier_ != nullptr; }
 
 private:
     void readSignals();

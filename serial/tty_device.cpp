@@ -102,10 +102,7 @@ bool TtyDevice::open(const QString& path) {
     ::ioctl(fd, TIOCEXCL);
     fd_ = fd;
     if (!takeLockFile(lockFile, device)) {
-        fd_ = -1;
-        ::ioctl(fd, TIOCNXCL);
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
+        close();
         return false;
     }
     return true;

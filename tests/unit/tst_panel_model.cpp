@@ -49,8 +49,8 @@ private Q_SLOTS:
         QCOMPARE(EnqueueCommand(QStringLiteral("B")), QueueResult::Queued);
         QVERIFY(CommandsPending);
         QStringList taken;
-        for (const QueuedLine& line : TakeQueuedCommands())
-            taken << line.text;
+        while (CommandsPending)
+            taken << TakeFirstQueuedCommand().text;
         QCOMPARE(taken, (QStringList{"A", "B"}));
         QVERIFY(!CommandsPending);
         for (int i = 0; i < MaxQueuedCommands; ++i)
