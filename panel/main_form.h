@@ -32,6 +32,9 @@ class InputGate;
 namespace pg5400 {
 class ExitSignals;
 }
+namespace timing {
+class TimingWindow;
+}
 
 // Per-channel controls are reached through arrays indexed by channel number
 // 1..8 (index 0 stays empty), filled at start-up by component name.
@@ -174,6 +177,7 @@ public:
     QMenu* ools1 = nullptr;
     QAction* Up1 = nullptr;
     QAction* CaptureScreenShot1 = nullptr;
+    QAction* TimingDiagram1 = nullptr;
     QAction* EnableLoggingMenu = nullptr;
     QMenu* Help1 = nullptr;
     QAction* WebSite1 = nullptr;
@@ -291,6 +295,7 @@ public Q_SLOTS:
     // about, capture, web
     void About1Click(QObject* Sender);
     void CaptureScreenShot1Click(QObject* Sender);
+    void TimingDiagram1Click(QObject* Sender);
     void WebSite1Click(QObject* Sender);
     // plus features
     void ShotCountEnblClick(QObject* Sender);
@@ -308,6 +313,13 @@ public Q_SLOTS:
 
 public:
     void ToggleLoggingState();
+    // The timing diagram window, once opened (main_form_timing.cpp).
+    timing::TimingWindow* TimingDiagram() const { return timingWindow; }
+
+Q_SIGNALS:
+    // The settings cache may hold new values: an edit was queued or a
+    // read-back ended. Sent once per turn of the event loop at most.
+    void SettingsCacheChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -331,6 +343,10 @@ private:
     void startCommandSocket(const pg5400::ServeAddress& where);
     pg5400::ScpiServer* commandSocket = nullptr;
     pg5400::ExitSignals* exitSignals = nullptr;
+    // main_form_timing.cpp
+    void noteSettingsChanged();
+    bool settingsNoticePending = false;
+    timing::TimingWindow* timingWindow = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
     // One line to the instrument and its reply; in demonstration mode the

@@ -158,6 +158,7 @@ void buildMenus(TMainForm* f) {
     f->ools1 = newMenu(bar, QStringLiteral("ools1"), QStringLiteral("Tools"));
     f->Up1 = item(f->ools1, "Up1", "Refresh");
     f->CaptureScreenShot1 = item(f->ools1, "CaptureScreenShot1", "Capture Screen Shot");
+    f->TimingDiagram1 = item(f->ools1, "TimingDiagram1", "Timing Diagram");
     f->EnableLoggingMenu = item(f->ools1, "EnableLoggingMenu", "Logging Enabled");
     f->EnableLoggingMenu->setCheckable(true);
 
@@ -190,6 +191,7 @@ void buildMenus(TMainForm* f) {
     BindClick(f, f->RestoreSettingsFromFile1, &TMainForm::RestoreSettingsFromFile1Click);
     BindClick(f, f->Up1, &TMainForm::Up1Click);
     BindClick(f, f->CaptureScreenShot1, &TMainForm::CaptureScreenShot1Click);
+    BindClick(f, f->TimingDiagram1, &TMainForm::TimingDiagram1Click);
     BindClick(f, f->EnableLoggingMenu, &TMainForm::EnableLoggingMenuClick);
     BindClick(f, f->WebSite1, &TMainForm::WebSite1Click);
     BindClick(f, f->About1, &TMainForm::About1Click);

@@ -210,6 +210,11 @@ void TMainForm::Initialize(bool sendEarlier) {
         sendEarlierLines();
     if (ShutdownBegun)
         return;
+    // Whichever way the read-back ends, the cache may hold new values.
+    struct NoticeAtEnd {
+        TMainForm* form;
+        ~NoticeAtEnd() { form->noteSettingsChanged(); }
+    } noticeAtEnd{this};
     SettingsSnapshot.clear();
     const QDateTime now = QDateTime::currentDateTime();
     SettingsSnapshot << QStringLiteral("// ") +

@@ -189,6 +189,10 @@ void TMainForm::UpdateStatus() {
             if (ShutdownBegun)
                 return;
             PCountlbl->setText(QString::asprintf("P: %11.10f", period));
+            if (period != MeasuredTriggerPeriod) {
+                MeasuredTriggerPeriod = period;
+                noteSettingsChanged();
+            }
         }
     }
 

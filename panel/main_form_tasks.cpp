@@ -40,6 +40,9 @@ QueueResult TMainForm::enqueueLine(const QString& line, LineReply onReply) {
     // already on its way keeps its rhythm.
     if (result == QueueResult::Queued && !TaskTimer->isActive())
         TaskTimer->start(0);
+    // The editor that queued it takes the new value into the cache next.
+    if (result == QueueResult::Queued)
+        noteSettingsChanged();
     return result;
 }
 

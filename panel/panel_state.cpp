@@ -9,6 +9,7 @@ qint32 RecallRequested = 0;
 qint32 RecallBin = 0;
 bool TaskBusy = false;
 bool StatusBusy = false;
+double MeasuredTriggerPeriod = 0;
 
 void ResetPanelState() {
     DemoMode = false;
@@ -18,6 +19,7 @@ void ResetPanelState() {
     RecallBin = 0;
     TaskBusy = false;
     StatusBusy = false;
+    MeasuredTriggerPeriod = 0;
 }
 
 } // namespace pg5400

@@ -18,6 +18,10 @@ extern qint32 RecallBin;
 extern bool TaskBusy;
 extern bool StatusBusy;
 
+// The trigger period the period counter measured at the last status poll, in
+// seconds; 0 while the counter is off.
+extern double MeasuredTriggerPeriod;
+
 void ResetPanelState();
 
 } // namespace pg5400

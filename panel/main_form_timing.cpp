@@ -1,0 +1,91 @@
+// Tools > Timing Diagram: the window is handed the settings cache, as the
+// timing model's settings, whenever the cache may have changed. It never
+// talks to the port, so it opens at any moment, demonstration mode included.
+#include "comm/discovery.h"
+#include "comm/model_table.h"
+#include "panel/main_form.h"
+#include "panel/panel_state.h"
+#include "panel/settings_cache.h"
+#include "timing/timing_window.h"
+
+#include <QTimer>
+
+using namespace pg5400;
+
+namespace {
+
+timing::Settings timingSettings() {
+    using communication::ChannelCount;
+    using communication::InstrumentIdentity;
+    timing::Settings s;
+    const TSystemSettings& t = SystemSettings;
+    s.timer.period = timing::ToPs(t.Period);
+    s.timer.mode = t.ModeIndex;
+    s.timer.burstCount = t.BurstCount;
+    s.timer.dutyOn = t.DutyOnCount;
+    s.timer.dutyOff = t.DutyOffCount;
+    s.timer.cycleCount = (communication::PlusOption || communication::HighResolution)
+                             ? std::max(t.CycleCount, 0)
+                             : 0;
+    s.timer.externalMode = t.TriggerModeIndex;
+    if (t.PeriodCounterEnabled == 1)
+        s.timer.measuredPeriod = timing::ToPs(MeasuredTriggerPeriod);
+    // Without a model (demonstration mode) the window shows what the pages
+    // show: the model's channels, or all eight.
+    const communication::ModelInfo info = communication::ModelInfoFor(InstrumentIdentity.Model);
+    const int count = ChannelCount > 0 ? ChannelCount : 8;
+    const int outputs = ChannelCount > 0 ? info.outputChannels : 4;
+    for (int n = 1; n <= count; ++n) {
+        const TChannelSettings& c = ChannelSettings[n];
+        timing::ChannelSettings ch;
+        ch.enabled = c.Enabled == 1;
+        ch.delay = timing::ToPs(c.Delay);
+        ch.width = timing::ToPs(c.Width);
+        ch.mode = c.ModeIndex;
+        ch.burstCount = c.BurstCount;
+        ch.dutyOn = c.DutyOnCount;
+        ch.dutyOff = c.DutyOffCount;
+        ch.waitCount = c.WaitCount;
+        ch.sync = c.SyncChannel;
+        ch.inverted = c.PolarityIndex == 0;
+        ch.gateMode = c.GateModeIndex;
+        ch.output = n <= outputs;
+        ch.muxMask = unsigned(c.MuxMask) & ((1u << count) - 1);
+        ch.muxGate = c.MuxGateIndex;
+        s.channels.push_back(ch);
+    }
+    s.muxGateSupported = MuxGateSupported;
+    return s;
+}
+
+} // namespace
+
+void TMainForm::noteSettingsChanged() {
+    if (settingsNoticePending)
+        return;
+    settingsNoticePending = true;
+    // After the handler that changed the cache has finished with it.
+    QTimer::singleShot(0, this, [this] {
+        settingsNoticePending = false;
+        Q_EMIT SettingsCacheChanged();
+    });
+}
+
+void TMainForm::TimingDiagram1Click(QObject*) {
+    if (!timingWindow) {
+        timingWindow = new timing::TimingWindow(this);
+        const auto refresh = [this] {
+            const QString model = DemoMode ? QStringLiteral("demonstration")
+                                           : communication::InstrumentIdentity.Model;
+            const qint32 serial = communication::InstrumentIdentity.SerialNumber;
+            timingWindow->setSettings(timingSettings(), model,
+                                      serial > 0 ? QString::number(serial) : QString());
+        };
+        connect(this, &TMainForm::SettingsCacheChanged, timingWindow, refresh);
+        refresh();
+        timingWindow->resize(960, timingWindow->sizeHint().height());
+    }
+    timingWindow->show();
+    timingWindow->raise();
+    timingWindow->activateWindow();
+}

@@ -1,0 +1,221 @@
+// The timing diagram on screen and on paper: edges land in the pixel columns
+// the ruler gives them, zoom keeps the time under the mouse, cursors snap to
+// edges, dense pulses become bands, and the exports are files other programs
+// can read.
+#include "timing/timing_window.h"
+#include "timing/trace_export.h"
+#include "timing/trace_paint.h"
+#include "timing/trace_view.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <cmath>
+
+using namespace timing;
+
+namespace {
+
+constexpr Ps ns = 1000;
+
+// T0 every 1 µs; A 100 ns after T0 for 50 ns; B 200 ns after A, active low.
+Settings chain() {
+    Settings s;
+    s.timer.period = 1000 * ns;
+    ChannelSettings a;
+    a.enabled = true;
+    a.delay = 100 * ns;
+    a.width = 50 * ns;
+    a.output = true;
+    a.muxMask = 1;
+    ChannelSettings b = a;
+    b.sync = 1;
+    b.delay = 200 * ns;
+    b.inverted = true;
+    b.muxMask = 2;
+    s.channels = {a, b};
+    return s;
+}
+
+PaintParams paper(QSize size) {
+    PaintParams p;
+    p.area = QRect(QPoint(0, 0), size);
+    p.font = QApplication::font();
+    return p;
+}
+
+// The first column, left to right, from `x` on whose pixel at row y differs
+// from white.
+int inkFrom(const QImage& image, int x, int y) {
+    for (; x < image.width(); ++x)
+        if (image.pixelColor(x, y).lightness() < 200)
+            return x;
+    return -1;
+}
+
+} // namespace
+
+class TstTimingView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void edgesSitWhereTheRulerSays() {
+        const Model model(chain());
+        const PaintParams p = paper({1104, 300});
+        ViewState v;
+        v.offset = 0;
+        v.psPerPixel = 1000; // 1 ns per pixel
+        QImage image(p.area.size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        PaintDiagram(painter, model, v, p);
+        painter.end();
+
+        // The ruler's 100 ns tick, found in the image itself: the tall major
+        // tick mark just above the ruler's bottom line.
+        const QFontMetrics metrics(p.font);
+        int tickColumn = -1;
+        for (const RulerTick& t : RulerTicks(0, 1000 * ns, 0, v.psPerPixel, metrics))
+            if (t.label == QStringLiteral("100 ns"))
+                tickColumn = int(std::floor(XOf(t.time, v, p)));
+        QVERIFY(tickColumn > p.headerWidth);
+        const int tickRow = p.rulerRect().bottom() - 5;
+        QVERIFY(image.pixelColor(tickColumn, tickRow).lightness() < 100);
+
+        // A rises there: searched along a row below its delay arrow, which
+        // the rise crosses.
+        const int aRow = p.laneTop(1) + p.laneHeight - 12;
+        const int rise = inkFrom(image, p.headerWidth + 2, aRow);
+        QVERIFY2(std::abs(rise - tickColumn) <= 1, qPrintable(QString::number(rise)));
+        // And stays high for 50 ns, then low.
+        const int aHigh = p.laneTop(1) + 7;
+        QVERIFY(image.pixelColor(tickColumn + 48, aHigh).lightness() < 200);
+        QVERIFY(image.pixelColor(tickColumn + 53, aHigh).lightness() >= 200);
+
+        // B is active low and falls at 300 ns.
+        const int bRow = p.laneTop(2) + p.laneHeight - 12;
+        const int fall = inkFrom(image, p.headerWidth + 2, bRow);
+        QVERIFY(std::abs(fall - int(std::floor(XOf(300 * ns, v, p)))) <= 1);
+    }
+
+    void zoomKeepsTheTimeUnderTheMouse() {
+        TraceView view;
+        view.resize(1000, 400);
+        view.show();
+        view.setModel(Model(chain()));
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QPointF mouse(600, 150);
+        const Ps before = TimeAt(mouse.x(), view.view(), view.params());
+        const double scale = view.view().psPerPixel;
+        QWheelEvent wheel(mouse, view.mapToGlobal(mouse), QPoint(), QPoint(0, 120 * 3),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+        QVERIFY(view.view().psPerPixel < scale / 1.9);
+        QVERIFY(std::llabs(TimeAt(mouse.x(), view.view(), view.params()) - before) <=
+                Ps(view.view().psPerPixel) + 1);
+
+        // Shift+wheel pans instead; Home brings time 0 back into view.
+        const Ps offset = view.view().offset;
+        QWheelEvent pan(mouse, view.mapToGlobal(mouse), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &pan);
+        QVERIFY(view.view().offset > offset);
+        QTest::keyClick(&view, Qt::Key_End);
+        QTest::keyClick(&view, Qt::Key_Home);
+        QVERIFY(view.view().offset <= 0);
+        QVERIFY(XOf(0, view.view(), view.params()) < view.width());
+    }
+
+    void cursorsSnapToEdges() {
+        TraceView view;
+        view.resize(1104, 400);
+        view.show();
+        view.setModel(Model(chain()));
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        ViewState v = view.view();
+        v.offset = 0;
+        v.psPerPixel = 1000;
+        view.setView(v);
+        const PaintParams p = view.params();
+        // 4 px beside A's rise at 100 ns and beside B's fall at 300 ns.
+        const int aRow = p.laneTop(1) + p.laneHeight / 2;
+        const int bRow = p.laneTop(2) + p.laneHeight / 2;
+        view.placeCursor(0, view.snapped(XOf(100 * ns, v, p) + 4, aRow));
+        view.placeCursor(1, view.snapped(XOf(300 * ns, v, p) - 4, bRow));
+        QCOMPARE(view.view().cursorA, std::optional<Ps>(100 * ns));
+        QCOMPARE(view.view().cursorB, std::optional<Ps>(300 * ns));
+        QCOMPARE(CursorReadout(view.view()),
+                 QStringLiteral("A 100 ns    B 300 ns    \u0394t 200 ns    1/\u0394t 5 MHz"));
+        // The zero point moves the readings, not the difference.
+        view.setZero(100 * ns);
+        QVERIFY(CursorReadout(view.view()).startsWith(QStringLiteral("A 0 s    B 200 ns")));
+        // Far from any edge the cursor stays where it is put.
+        const Ps free = view.snapped(XOf(700 * ns, v, p), aRow);
+        QCOMPARE(free, 700 * ns);
+    }
+
+    void densePulsesBecomeABandWithTheirCount() {
+        const Model model(chain());
+        const PaintParams p = paper({1104, 200});
+        ViewState v;
+        v.psPerPixel = 1e9; // 1 ms per pixel: a thousand T0 ticks in each
+        const auto segments = model.segments(0, 0, TimeAt(p.area.right(), v, p), Ps(2e9));
+        QVERIFY(!segments.empty());
+        QVERIFY(segments.front().band);
+        QImage image(p.area.size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        PaintDiagram(painter, model, v, p);
+        painter.end();
+        // Shaded, not a thousand strokes per pixel: the middle of the lane is tinted.
+        const QColor mid = image.pixelColor(p.headerWidth + 500, p.laneTop(0) + p.laneHeight / 2);
+        QVERIFY(mid != QColor(Qt::white));
+    }
+
+    void exportsAreReadableFiles() {
+        QTemporaryDir dir;
+        TimingWindow window;
+        window.resize(900, 420);
+        window.setSettings(chain(), QStringLiteral("5454"), QStringLiteral("1234"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize viewSize = window.view()->size();
+        QString error;
+
+        const QString png = dir.filePath(QStringLiteral("t.png"));
+        QVERIFY2(window.exportTo(png, error), qPrintable(error));
+        const QImage image(png);
+        // Twice the screen's pixels, with the caption and readout rows added.
+        QCOMPARE(image.width(), 2 * viewSize.width());
+        QVERIFY(image.height() > 2 * viewSize.height());
+
+        const QString svg = dir.filePath(QStringLiteral("t.svg"));
+        QVERIFY2(window.exportTo(svg, error), qPrintable(error));
+        QSvgRenderer renderer(svg);
+        QVERIFY(renderer.isValid());
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        const QByteArray svgText = svgFile.readAll();
+        QVERIFY(svgText.contains("5454 serial 1234"));
+
+        const QString pdf = dir.filePath(QStringLiteral("t.pdf"));
+        QVERIFY2(window.exportTo(pdf, error), qPrintable(error));
+        QFile pdfFile(pdf);
+        QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+        QVERIFY(pdfFile.read(5) == "%PDF-");
+
+        // Failures say why and leave nothing behind.
+        QVERIFY(!window.exportTo(dir.filePath(QStringLiteral("t.bmp")), error));
+        QVERIFY(error.contains(QStringLiteral("bmp")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("t.bmp"))));
+        QVERIFY(!window.exportTo(dir.filePath(QStringLiteral("missing/t.png")), error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+QTEST_MAIN(TstTimingView)
+#include "tst_timing_view.moc"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "timing/timing_model.h"
+#include "timing/trace_paint.h"
+
+#include <QWidget>
+
+// The diagram on screen: lanes, ruler and cursors painted by PaintDiagram,
+// zoomed around the mouse with the wheel, panned by dragging or with
+// Shift+wheel, and driven by keys: + and - zoom, Home and End go to the
+// start and the end of the timing, F fits one period, A and B place the
+// cursors and Z the zero point on the edge under the mouse.
+namespace timing {
+
+class TraceView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TraceView(QWidget* parent = nullptr);
+
+    void setModel(Model model);
+    const Model& model() const { return model_; }
+    const ViewState& view() const { return view_; }
+    void setView(const ViewState& view);
+    // The geometry PaintDiagram uses for this widget (and the exports).
+    PaintParams params() const;
+
+    void zoomBy(double factor, double aroundX);
+    void panBy(double pixels);
+    void fitPeriod();
+    void goHome();
+    void goEnd();
+    // The edge nearest x on the lane at y (or on any lane), within a few
+    // pixels; otherwise the time at x.
+    Ps snapped(double x, double y) const;
+    void placeCursor(int which, Ps t); // 0 = A, 1 = B
+    void setZero(Ps t);
+    void clearCursors();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+Q_SIGNALS:
+    void viewChanged();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    int laneAt(double y) const;
+    double lanesWidth() const;
+    void showSpan(Ps from, Ps to);
+    void changed();
+    void fitOnce();
+
+    Model model_;
+    ViewState view_;
+    bool fitted_ = false;
+    int dragging_ = -1; // -1 none, 0/1 a cursor, 2 the view
+    double dragX_ = 0;
+    Ps dragOffset_ = 0;
+};
+
+} // namespace timing
