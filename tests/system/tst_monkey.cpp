@@ -18,6 +18,8 @@
 #include "tests/support/panel_harness.h"
 #include "tests/support/panel_view.h"
 #include "tests/support/queued_input.h"
+#include "timing/timing_window.h"
+#include "timing/trace_view.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <random>
 
 using namespace std::chrono_literals;
@@ -64,7 +67,10 @@ public:
 
     // One random action; what it was goes to the log.
     void act() {
-        switch (pick(14)) {
+        switch (pick(15)) {
+        case 14:
+            lookAtTiming();
+            break;
         case 12:
             replug();
             break;
@@ -132,6 +138,36 @@ public:
     int scriptQuestions = 0;
 
 private:
+    // The timing diagram opened, zoomed, panned and its cursors put, while
+    // whatever else runs goes on.
+    void lookAtTiming() {
+        f->TimingDiagram1->trigger();
+        timing::TraceView* view = f->TimingDiagram()->view();
+        const QPointF at(pick(std::max(1, view->width())), pick(std::max(1, view->height())));
+        static const int keys[] = {Qt::Key_Plus,  Qt::Key_Minus, Qt::Key_Home, Qt::Key_End,
+                                   Qt::Key_F,     Qt::Key_A,     Qt::Key_B,    Qt::Key_Z,
+                                   Qt::Key_Left,  Qt::Key_Escape};
+        if (pick(3) == 0) {
+            const int notches = pick(7) - 3;
+            log << QStringLiteral("timing: wheel %1 at %2").arg(notches).arg(at.x());
+            QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                              Qt::NoButton, pick(2) ? Qt::ShiftModifier : Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view, &wheel);
+        } else if (pick(2) == 0) {
+            const Qt::Key key = Qt::Key(keys[pick(10)]);
+            log << QStringLiteral("timing: key %1").arg(QKeySequence(key).toString());
+            QTest::keyClick(view, key);
+        } else {
+            const QPoint from = at.toPoint();
+            const QPoint to(pick(std::max(1, view->width())), from.y());
+            log << QStringLiteral("timing: drag %1 to %2").arg(from.x()).arg(to.x());
+            QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseMove(view, to);
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, to);
+        }
+    }
+
     // The instrument is unplugged and plugged in again under the same name
     // within the panel's search (a USB device re-enumerating).
     void replug() {
