@@ -1,6 +1,6 @@
 # Installs the Debian packages pg5400 needs to build, test and run (sourced by
 # test.sh and run.sh). Only missing packages are installed, as root or via sudo.
-PG_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libjpeg-dev
+PG_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-svg-dev libjpeg-dev
     libx11-dev xvfb xauth fonts-dejavu-core fonts-liberation2 libgl-dev
     desktop-file-utils appstream man-db groff-base python3-pyvisa-py ser2net)
 

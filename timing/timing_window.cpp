@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -97,7 +99,9 @@ void TimingWindow::copyToClipboard() const {
 }
 
 void TimingWindow::exportByDialog() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     QString filter;
     QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("Export Timing Diagram"), folder + QStringLiteral("/timing.png"),
