@@ -33,6 +33,21 @@ double clampX(double x, const QRect& r) {
     return crisp(std::clamp(x, double(r.left()) - 2.0, double(r.right()) + 2.0));
 }
 
+// A line two pixels wide through points joined by upright and level steps,
+// as filled rectangles: the same picture as a stroked path at a fraction
+// of its cost.
+void drawSteps(QPainter& p, const QPolygonF& points, const QColor& colour) {
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QPointF a = points[i - 1];
+        const QPointF b = points[i];
+        const int x1 = int(std::floor(std::min(a.x(), b.x())));
+        const int x2 = int(std::floor(std::max(a.x(), b.x())));
+        const int y1 = int(std::floor(std::min(a.y(), b.y())));
+        const int y2 = int(std::floor(std::max(a.y(), b.y())));
+        p.fillRect(QRect(QPoint(x1 - 1, y1 - 1), QPoint(x2, y2)), colour);
+    }
+}
+
 void paintRuler(QPainter& p, const ViewState& v, const PaintParams& pp, const QRect& lanes) {
     const QRect ruler = pp.rulerRect();
     p.fillRect(ruler, QColor(0xf4, 0xf4, 0xf4));
@@ -80,8 +95,7 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
     const int active = info.activeLow ? low : high;
     const QColor colour = info.greyed ? kGrey : LaneColour(info);
     if (info.greyed) {
-        p.setPen(QPen(kGrey, 1.5));
-        p.drawLine(QPointF(lanes.left(), idle), QPointF(lanes.right(), idle));
+        p.fillRect(QRect(lanes.left(), idle - 1, lanes.width(), 2), kGrey);
         p.setFont(smaller(pp.font, 0.85));
         p.drawText(QPointF(lanes.left() + 6, row.center().y() + 4), QStringLiteral("disabled"));
         return;
@@ -92,8 +106,9 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
     const Ps resolution = std::max<Ps>(1, Ps(2.0 * v.psPerPixel));
     const std::vector<Segment> segments =
         model.segments(lane, from, to, resolution, std::size_t(4 * lanes.width()));
-    QPainterPath path;
-    path.moveTo(lanes.left(), idle);
+    QPolygonF path;
+    path << QPointF(lanes.left(), idle);
+    const auto lineTo = [&path](double x, double y) { path << QPointF(x, y); };
     p.setFont(smaller(pp.font, 0.8));
     const QFontMetrics small(p.font());
     for (const Segment& s : segments) {
@@ -112,24 +127,18 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
             continue;
         }
         if (s.end == s.start) { // a timer tick: a mark of the full height
-            path.lineTo(x1, idle);
-            path.lineTo(x1, active);
-            path.lineTo(x1, idle);
+            lineTo(x1, idle);
+            lineTo(x1, active);
+            lineTo(x1, idle);
             continue;
         }
-        path.lineTo(x1, idle);
-        path.lineTo(x1, active);
-        path.lineTo(x2, active);
-        path.lineTo(x2, idle);
+        lineTo(x1, idle);
+        lineTo(x1, active);
+        lineTo(x2, active);
+        lineTo(x2, idle);
     }
-    path.lineTo(lanes.right(), idle);
-    // Only straight steps: crisp without antialiasing, and far cheaper.
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(path);
-    p.restore();
+    lineTo(lanes.right(), idle);
+    drawSteps(p, path, colour);
 }
 
 // A channel's delay as an arrow from its source's edge to its own, at the
@@ -158,12 +167,15 @@ void paintDelayArrow(QPainter& p, const Model& model, int lane, const ViewState&
     p.setPen(QPen(QColor(0x50, 0x50, 0x50), 1));
     p.drawLine(QPointF(xs, y), QPointF(xe, y));
     const double dir = xe > xs ? -1 : 1;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
     QPainterPath head;
     head.moveTo(xe, y);
     head.lineTo(xe + dir * 6, y - 3);
     head.lineTo(xe + dir * 6, y + 3);
     head.closeSubpath();
     p.fillPath(head, QColor(0x50, 0x50, 0x50));
+    p.restore();
     const QString label = FormatTime(info.delay);
     p.setFont(smaller(pp.font, 0.8));
     const QFontMetrics small(p.font());
@@ -182,8 +194,8 @@ void paintCursor(QPainter& p, Ps t, const QColor& colour, const QString& name, c
     const double x = XOf(t, v, pp);
     if (x < lanes.left() || x > lanes.right())
         return;
-    p.setPen(QPen(colour, 1.2));
-    p.drawLine(QPointF(x, pp.rulerRect().top()), QPointF(x, lanes.bottom()));
+    p.setPen(QPen(colour, 1));
+    p.drawLine(QPointF(crisp(x), pp.rulerRect().top()), QPointF(crisp(x), lanes.bottom()));
     p.setFont(pp.font);
     const QFontMetrics metrics(pp.font);
     const QRectF tag(x + 2, pp.rulerRect().top() + 1, metrics.horizontalAdvance(name) + 6,
@@ -236,9 +248,12 @@ std::vector<RulerTick> RulerTicks(Ps from, Ps to, Ps zero, double psPerPixel,
     // The smallest step whose labels keep a clear gap between them.
     Ps step = NiceStep(psPerPixel * 40);
     for (int tries = 0; tries < 40; ++tries) {
+        // The longest labels are at the ends (most digits) or next to zero
+        // (the finest unit); measuring those few is enough.
         int widest = 0;
         const Ps first = zero + ((from - zero) / step) * step;
-        for (Ps t = first - step; t <= to + step; t += step)
+        for (Ps t : {first - step, first + step, zero + ((to - zero) / step) * step + step,
+                     zero + step, zero - step})
             widest = std::max(widest, metrics.horizontalAdvance(FormatTime(t - zero, 15)));
         if (double(step) / psPerPixel >= widest + 14)
             break;
@@ -294,7 +309,9 @@ void PaintDiagram(QPainter& p, const Model& model, const ViewState& v, const Pai
     const int laneCount = int(model.lanes().size());
     const QRect lanes = pp.lanesRect(laneCount);
     p.save();
-    p.setRenderHint(QPainter::Antialiasing, true);
+    // Every line is upright or level: drawn on whole pixels they need no
+    // antialiasing, which would cost most of a redraw. Text keeps its own.
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(pp.area, Qt::white);
     p.setFont(pp.font);
     if (!pp.caption.isEmpty()) {
