@@ -40,14 +40,16 @@ QueueResult TMainForm::enqueueLine(const QString& line, LineReply onReply) {
     // already on its way keeps its rhythm.
     if (result == QueueResult::Queued && !TaskTimer->isActive())
         TaskTimer->start(0);
-    // The editor that queued it takes the new value into the cache next.
-    if (result == QueueResult::Queued)
-        noteSettingsChanged();
     return result;
 }
 
 bool TMainForm::QueueLine(const QString& commandstr) {
-    switch (enqueueLine(commandstr)) {
+    const QueueResult result = enqueueLine(commandstr);
+    // The editor that queued it takes the new value into the cache next.
+    // (A script's lines change the cache only through the read-back after.)
+    if (result == QueueResult::Queued)
+        noteSettingsChanged();
+    switch (result) {
     case QueueResult::Suspended:
         return true;
     case QueueResult::Full:

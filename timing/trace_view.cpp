@@ -16,6 +16,8 @@ constexpr double kZoomStep = 1.25;
 // From 0.01 ps to 100 s per pixel: past either end the ruler has nothing to say.
 constexpr double kMinPsPerPixel = 0.01;
 constexpr double kMaxPsPerPixel = 1e14;
+// About 28 hours either side of T0: far past any setting, far inside int64.
+constexpr Ps kMaxOffset = 100'000'000'000'000'000;
 
 } // namespace
 
@@ -68,6 +70,7 @@ void TraceView::setView(const ViewState& view) {
 }
 
 void TraceView::changed() {
+    view_.offset = std::clamp(view_.offset, -kMaxOffset, kMaxOffset);
     update();
     Q_EMIT viewChanged();
 }
