@@ -1,6 +1,7 @@
 // The window itself: top level, terminal, system information, menus and the
 // non-visual parts; the system and channel areas have files of their own.
 #include "controls/plusspinedit.h"
+#include "panel/accessible_names.h"
 #include "panel/jpeg_io.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
@@ -203,6 +204,8 @@ void TMainForm::BuildLayout() {
     // The artwork lives in the panel library; a static library's resources
     // must be registered by hand.
     Q_INIT_RESOURCE(pg5400);
+    // Before any control exists: an interface, once made, is kept.
+    pg5400::InstallAccessibleSpinEdits();
 
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("5400 Pulse Generator"));
@@ -227,6 +230,7 @@ void TMainForm::BuildLayout() {
     BindClick(this, RunStopbtn, &TMainForm::RunStopbtnClick);
 
     buildMenus(this);
+    pg5400::NameControlsForAccessibility(this);
 
     // Single fixed border: the window is exactly the menu bar over the client.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

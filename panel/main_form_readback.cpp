@@ -5,6 +5,7 @@
 #include "comm/exchange.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
+#include "panel/accessible_names.h"
 #include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/message_form.h"
@@ -213,7 +214,11 @@ void TMainForm::Initialize(bool sendEarlier) {
     // Whichever way the read-back ends, the cache may hold new values.
     struct NoticeAtEnd {
         TMainForm* form;
-        ~NoticeAtEnd() { form->noteSettingsChanged(); }
+        ~NoticeAtEnd() {
+            // Some captions change with the model: the names follow them.
+            pg5400::NameControlsForAccessibility(form);
+            form->noteSettingsChanged();
+        }
     } noticeAtEnd{this};
     SettingsSnapshot.clear();
     const QDateTime now = QDateTime::currentDateTime();

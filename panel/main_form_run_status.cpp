@@ -59,6 +59,8 @@ void TMainForm::SystemStop() {
 }
 
 void TMainForm::showRunIndicator(bool running) {
+    RunStopbtn->setAccessibleDescription(running ? QStringLiteral("Outputs running; press to stop")
+                                                 : QStringLiteral("Outputs stopped; press to run"));
     if (running) {
         if (PulseMovie->state() == QMovie::NotRunning)
             PulseMovie->start();

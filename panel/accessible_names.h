@@ -1,0 +1,17 @@
+#pragma once
+
+class TMainForm;
+
+// What a screen reader announces: every control named from its caption (the
+// group it sits in, or its own text) and, on a channel page, the channel
+// ("Channel B delay"); its tooltip as the description; spin edits as spin
+// boxes whose value carries its unit ("100 ns", "5.00 V").
+namespace pg5400 {
+
+// Names the controls as the window shows them now; again after a read-back,
+// which re-captions some groups.
+void NameControlsForAccessibility(TMainForm* form);
+// Spin edits as spin boxes with a value; once per program.
+void InstallAccessibleSpinEdits();
+
+} // namespace pg5400
