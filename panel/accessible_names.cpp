@@ -173,7 +173,7 @@ QAccessibleInterface* panelFactory(const QString& className, QObject* object) {
 
 } // namespace
 
-void InstallAccessibleSpinEdits() {
+void InstallAccessibleControls() {
     static bool installed = false;
     if (!installed)
         QAccessible::installFactory(panelFactory);

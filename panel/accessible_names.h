@@ -11,7 +11,8 @@ namespace pg5400 {
 // Names the controls as the window shows them now; again after a read-back,
 // which re-captions some groups.
 void NameControlsForAccessibility(TMainForm* form);
-// Spin edits as spin boxes with a value; once per program.
-void InstallAccessibleSpinEdits();
+// Spin edits as spin boxes with a value, setting lists named as lists;
+// once per program.
+void InstallAccessibleControls();
 
 } // namespace pg5400

@@ -205,7 +205,7 @@ void TMainForm::BuildLayout() {
     // must be registered by hand.
     Q_INIT_RESOURCE(pg5400);
     // Before any control exists: an interface, once made, is kept.
-    pg5400::InstallAccessibleSpinEdits();
+    pg5400::InstallAccessibleControls();
 
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("5400 Pulse Generator"));

@@ -50,7 +50,7 @@ timing::Settings timingSettings() {
         ch.inverted = c.PolarityIndex == 0;
         ch.gateMode = c.GateModeIndex;
         ch.output = n <= outputs;
-        ch.muxMask = unsigned(c.MuxMask) & ((1u << count) - 1);
+        ch.muxMask = unsigned(c.MuxMask); // bits beyond the model's channels count for nothing
         ch.muxGate = c.MuxGateIndex;
         s.channels.push_back(ch);
     }

@@ -381,6 +381,19 @@ std::vector<Segment> Model::segments(int lane, Ps from, Ps to, Ps resolution,
     return merged(std::move(all), resolution);
 }
 
+// The ticks [first, last) whose pulses start in [from, to); returns first.
+std::int64_t Model::startTicks(const Chain& chain, Ps from, Ps to, std::int64_t& last) const {
+    if (tickPeriod_ <= 0) {
+        last = (chain.offset >= from && chain.offset < to) ? 1 : 0;
+        return 0;
+    }
+    const Wide first =
+        std::clamp<Wide>(ceilDiv(Wide(from) - chain.offset, tickPeriod_), 0, tickCount_);
+    last = std::int64_t(
+        std::clamp<Wide>(ceilDiv(Wide(to) - chain.offset, tickPeriod_), first, tickCount_));
+    return std::int64_t(first);
+}
+
 std::int64_t Model::countStarts(int lane, Ps from, Ps to) const {
     if (lane < 0 || lane >= int(chains_.size()) || to <= from)
         return 0;
@@ -388,12 +401,9 @@ std::int64_t Model::countStarts(int lane, Ps from, Ps to) const {
     const auto startsIn = [&](const Chain& c) -> std::int64_t {
         if (!c.valid || c.filters.empty())
             return 0;
-        if (tickPeriod_ <= 0)
-            return rank(c, (c.offset >= from && c.offset < to) ? 1 : 0);
-        const Wide k1 =
-            std::clamp<Wide>(ceilDiv(Wide(from) - c.offset, tickPeriod_), 0, tickCount_);
-        const Wide k2 = std::clamp<Wide>(ceilDiv(Wide(to) - c.offset, tickPeriod_), k1, tickCount_);
-        return rank(c, std::int64_t(k2)) - rank(c, std::int64_t(k1));
+        std::int64_t last = 0;
+        const std::int64_t first = startTicks(c, from, to, last);
+        return rank(c, last) - rank(c, first);
     };
     if (chain.sources.empty())
         return startsIn(chain);
@@ -410,27 +420,13 @@ std::optional<Ps> Model::firstStart(int lane, Ps from, Ps to) const {
     const auto first = [&](const Chain& c) -> std::optional<Ps> {
         if (!c.valid || c.filters.empty())
             return std::nullopt;
-        std::int64_t lo = 0, hi = 0;
-        if (tickPeriod_ <= 0) {
-            hi = (c.offset >= from && c.offset < to) ? 1 : 0;
-        } else {
-            lo = std::int64_t(
-                std::clamp<Wide>(ceilDiv(Wide(from) - c.offset, tickPeriod_), 0, tickCount_));
-            hi = std::int64_t(
-                std::clamp<Wide>(ceilDiv(Wide(to) - c.offset, tickPeriod_), lo, tickCount_));
-        }
-        const std::int64_t before = rank(c, lo);
-        if (rank(c, hi) == before)
+        Piece ticks;
+        ticks.k1 = startTicks(c, from, to, ticks.k2);
+        ticks.r1 = rank(c, ticks.k1);
+        ticks.r2 = rank(c, ticks.k2);
+        if (ticks.r2 == ticks.r1)
             return std::nullopt;
-        // The smallest tick k with one more passing tick below k + 1.
-        while (hi - lo > 1) {
-            const std::int64_t mid = lo + (hi - lo) / 2;
-            if (rank(c, mid) > before)
-                hi = mid;
-            else
-                lo = mid;
-        }
-        return clampPs(Wide(tickTime(lo)) + c.offset);
+        return clampPs(Wide(tickTime(firstPassing(c, ticks))) + c.offset);
     };
     if (chain.sources.empty())
         return first(chain);

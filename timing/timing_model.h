@@ -137,6 +137,7 @@ private:
 
     std::int64_t rank(const Chain& chain, std::int64_t ticks) const;
     std::int64_t tickRange(const Chain& chain, Ps from, Ps to, std::int64_t& last) const;
+    std::int64_t startTicks(const Chain& chain, Ps from, Ps to, std::int64_t& last) const;
     struct Piece {
         std::int64_t k1, k2; // ticks [k1, k2)
         std::int64_t r1, r2; // passing ticks below k1 and below k2

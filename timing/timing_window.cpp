@@ -40,14 +40,10 @@ TimingWindow::TimingWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     };
     add("FitPeriod", QStringLiteral("Fit One Period"), QKeySequence(),
         [this] { view_->fitPeriod(); });
-    add("ZoomIn", QStringLiteral("Zoom In"), QKeySequence(), [this] {
-        view_->zoomBy(2, view_->params().headerWidth +
-                             (view_->width() - view_->params().headerWidth) / 2.0);
-    });
-    add("ZoomOut", QStringLiteral("Zoom Out"), QKeySequence(), [this] {
-        view_->zoomBy(0.5, view_->params().headerWidth +
-                               (view_->width() - view_->params().headerWidth) / 2.0);
-    });
+    add("ZoomIn", QStringLiteral("Zoom In"), QKeySequence(),
+        [this] { view_->zoomBy(2, view_->centreX()); });
+    add("ZoomOut", QStringLiteral("Zoom Out"), QKeySequence(),
+        [this] { view_->zoomBy(0.5, view_->centreX()); });
     add("GoStart", QStringLiteral("Start"), QKeySequence(), [this] { view_->goHome(); });
     add("GoEnd", QStringLiteral("End"), QKeySequence(), [this] { view_->goEnd(); });
     tools->addSeparator();

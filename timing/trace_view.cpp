@@ -44,6 +44,10 @@ PaintParams TraceView::params() const {
     return p;
 }
 
+double TraceView::centreX() const {
+    return params().headerWidth + lanesWidth() / 2;
+}
+
 double TraceView::lanesWidth() const {
     return std::max(1, width() - params().headerWidth);
 }
@@ -228,7 +232,7 @@ void TraceView::mouseReleaseEvent(QMouseEvent*) {
 void TraceView::keyPressEvent(QKeyEvent* event) {
     const QPoint mouse = mapFromGlobal(QCursor::pos());
     const bool inside = rect().contains(mouse);
-    const double x = inside ? mouse.x() : params().headerWidth + lanesWidth() / 2;
+    const double x = inside ? mouse.x() : centreX();
     const double y = inside ? mouse.y() : -1;
     switch (event->key()) {
     case Qt::Key_Plus:

@@ -26,6 +26,8 @@ public:
     PaintParams params() const;
 
     void zoomBy(double factor, double aroundX);
+    // The middle of the lanes: where zooming by key or button is centred.
+    double centreX() const;
     void panBy(double pixels);
     void fitPeriod();
     void goHome();

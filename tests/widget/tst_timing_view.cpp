@@ -59,6 +59,20 @@ int inkFrom(const QImage& image, int x, int y) {
     return -1;
 }
 
+// The chain in a view of the given width, on screen.
+bool showChain(TraceView& view, int width) {
+    view.resize(width, 400);
+    view.show();
+    view.setModel(Model(chain()));
+    return QTest::qWaitForWindowExposed(&view);
+}
+
+void turnWheel(TraceView& view, QPointF at, int notches, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &wheel);
+}
+
 } // namespace
 
 class TstTimingView : public QObject {
@@ -105,25 +119,18 @@ private Q_SLOTS:
 
     void zoomKeepsTheTimeUnderTheMouse() {
         TraceView view;
-        view.resize(1000, 400);
-        view.show();
-        view.setModel(Model(chain()));
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(showChain(view, 1000));
         const QPointF mouse(600, 150);
         const Ps before = TimeAt(mouse.x(), view.view(), view.params());
         const double scale = view.view().psPerPixel;
-        QWheelEvent wheel(mouse, view.mapToGlobal(mouse), QPoint(), QPoint(0, 120 * 3),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&view, &wheel);
+        turnWheel(view, mouse, 3, Qt::NoModifier);
         QVERIFY(view.view().psPerPixel < scale / 1.9);
         QVERIFY(std::llabs(TimeAt(mouse.x(), view.view(), view.params()) - before) <=
                 Ps(view.view().psPerPixel) + 1);
 
         // Shift+wheel pans instead; Home brings time 0 back into view.
         const Ps offset = view.view().offset;
-        QWheelEvent pan(mouse, view.mapToGlobal(mouse), QPoint(), QPoint(0, -120), Qt::NoButton,
-                        Qt::ShiftModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&view, &pan);
+        turnWheel(view, mouse, -1, Qt::ShiftModifier);
         QVERIFY(view.view().offset > offset);
         QTest::keyClick(&view, Qt::Key_End);
         QTest::keyClick(&view, Qt::Key_Home);
@@ -133,10 +140,7 @@ private Q_SLOTS:
 
     void cursorsSnapToEdges() {
         TraceView view;
-        view.resize(1104, 400);
-        view.show();
-        view.setModel(Model(chain()));
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(showChain(view, 1104));
         ViewState v = view.view();
         v.offset = 0;
         v.psPerPixel = 1000;
