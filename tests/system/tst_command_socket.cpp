@@ -14,15 +14,18 @@
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <linux/sockios.h>
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,6 +66,44 @@ QStringList terminalText(TMainForm* f) {
     return lines;
 }
 
+// Both ends of a loopback connection as the kernel sees them: what waits on
+// the client's socket (unread, unacknowledged, never sent) and at the panel's
+// end of it in /proc/net/tcp (tx_queue:rx_queue).
+struct KernelQueues {
+    int unread = -1, unacknowledged = -1, unsent = -1;
+    QString panelEnd;
+    QString text() const {
+        return QStringLiteral("client unread %1, unacknowledged %2, never sent %3; panel end "
+                              "state tx:rx %4")
+            .arg(unread)
+            .arg(unacknowledged)
+            .arg(unsent)
+            .arg(panelEnd);
+    }
+};
+
+KernelQueues kernelQueues(int fd) {
+    KernelQueues q;
+    ::ioctl(fd, SIOCINQ, &q.unread);
+    ::ioctl(fd, SIOCOUTQ, &q.unacknowledged);
+    ::ioctl(fd, SIOCOUTQNSD, &q.unsent);
+    sockaddr_in self{};
+    socklen_t len = sizeof self;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &len);
+    QFile tcp(QStringLiteral("/proc/net/tcp"));
+    if (tcp.open(QIODevice::ReadOnly)) {
+        // The panel's end is the line whose remote address is the client's.
+        const QString port =
+            QStringLiteral(":%1").arg(ntohs(self.sin_port), 4, 16, QLatin1Char('0')).toUpper();
+        for (const QByteArray& line : tcp.readAll().split('\n')) {
+            const auto fields = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
+            if (fields.size() > 4 && fields[2].endsWith(port))
+                q.panelEnd = fields[3] + QLatin1Char(' ') + fields[4];
+        }
+    }
+    return q;
+}
+
 QStringList lastLines(const QStringList& lines, qsizetype n) {
     return lines.sliced(std::max<qsizetype>(0, lines.size() - n));
 }
@@ -75,7 +116,77 @@ bool contains(const QStringList& lines, const QString& text) {
 } // namespace
 
 class TstCommandSocket : public QObject {
+
     Q_OBJECT
+
+    enum class Deaf { CutOff, KernelHeld, Stalled };
+
+    // A client with a small receive buffer that asks and never reads, until
+    // the panel cuts it off or its lines stop reaching the instrument.
+    static Deaf askWithoutReading(PanelHarness& h, QTcpSocket& other, QString& state) {
+        const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int small = 4096;
+        ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        // Its questions go out at once, not behind acknowledgements.
+        const int noDelay = 1;
+        ::setsockopt(deaf, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(h.form()->CommandSocket()->port());
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(deaf, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            state = QStringLiteral("connect failed");
+            ::close(deaf);
+            return Deaf::Stalled;
+        }
+        const auto connected = [&] {
+            pollfd p{deaf, POLLRDHUP, 0};
+            return ::poll(&p, 1, 0) == 0;
+        };
+        const qint64 start = qint64(h.mark());
+        qint64 asked = 0, served = 0;
+        QElapsedTimer clock, sinceServed;
+        clock.start();
+        sinceServed.start();
+        while (connected() && !sinceServed.hasExpired(3000) && !clock.hasExpired(60000)) {
+            // Never more in flight than the server allows one client.
+            while (asked - served < ScpiServer::MaxPendingLines / 2) {
+                ::send(deaf, "*IDN?\n", 6, MSG_NOSIGNAL);
+                ++asked;
+            }
+            QTest::qWait(2);
+            if (qint64(h.mark()) - start > served) {
+                served = qint64(h.mark()) - start;
+                sinceServed.start();
+            }
+            if (asked % 500 < 16) {
+                other.write("*IDN?\n");
+                ++asked;
+                if (!replyLine(other).startsWith(QStringLiteral("PG,5404+,"))) {
+                    state = QStringLiteral("the other client was not served");
+                    ::close(deaf);
+                    return Deaf::Stalled;
+                }
+                served = qint64(h.mark()) - start;
+            }
+        }
+        const KernelQueues queues = kernelQueues(deaf);
+        const Deaf outcome = !connected()        ? Deaf::CutOff
+                             : queues.unsent > 0 ? Deaf::KernelHeld
+                                                 : Deaf::Stalled;
+        state = QStringLiteral("%1 asked, %2 at the instrument, %3 queued, lost %4, "
+                               "exchange %5, suspended %6; %7; terminal ends:\n%8")
+                    .arg(asked)
+                    .arg(served)
+                    .arg(TaskList.Count())
+                    .arg(communication::DeviceLost)
+                    .arg(communication::ExchangeInProgress())
+                    .arg(communication::CommandsSuspended)
+                    .arg(queues.text())
+                    .arg(lastLines(terminalText(h.form()), 30).join(QLatin1Char('\n')));
+        ::close(deaf);
+        return outcome;
+    }
 
 private Q_SLOTS:
     void addresses() {
@@ -399,55 +510,21 @@ private Q_SLOTS:
     void clientThatNeverReadsIsCutOff() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving()));
-        // A plain socket, its receive buffer set small before it connects.
-        const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int small = 4096;
-        ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        // Its questions go out at once: with its receive buffer full, the
-        // acknowledgements Nagle's rule waits for may be a long time coming.
-        const int noDelay = 1;
-        ::setsockopt(deaf, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(h.form()->CommandSocket()->port());
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(deaf, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        const auto connected = [&] {
-            pollfd p{deaf, POLLRDHUP, 0};
-            return ::poll(&p, 1, 0) == 0;
-        };
         auto other = connectTo(h);
         QVERIFY(other);
         h.form()->StatusTimer->stop(); // every line at the instrument is a script's
-        const qint64 start = qint64(h.mark());
-        qint64 asked = 0;
-        QElapsedTimer clock;
-        clock.start();
-        while (connected() && clock.elapsed() < 60000) {
-            // Never more in flight than the server allows one client.
-            while (asked - (qint64(h.mark()) - start) < ScpiServer::MaxPendingLines / 2) {
-                ::send(deaf, "*IDN?\n", 6, MSG_NOSIGNAL);
-                ++asked;
-            }
-            QTest::qWait(2);
-            if (asked % 500 < 16) {
-                other->write("*IDN?\n");
-                ++asked;
-                QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
-            }
+        // A receive buffer this small is a kernel edge: once it is full, the
+        // kernel may hold the client's own lines back, so they never reach
+        // the panel. That is the client's kernel, not the panel, and a fresh
+        // client tries again; lines the panel's end has taken must be served.
+        Deaf outcome = Deaf::KernelHeld;
+        QString state;
+        for (int attempt = 0; attempt < 3 && outcome == Deaf::KernelHeld; ++attempt) {
+            outcome = askWithoutReading(h, *other, state);
+            if (outcome == Deaf::KernelHeld)
+                qWarning("the client's kernel held its lines back: %s", qPrintable(state));
         }
-        QVERIFY2(
-            !connected(),
-            qPrintable(QStringLiteral("%1 asked, %2 at the instrument, %3 queued, lost %4, "
-                                      "exchange %5, suspended %6; terminal ends:\n%7")
-                           .arg(asked)
-                           .arg(qint64(h.mark()) - start)
-                           .arg(TaskList.Count())
-                           .arg(communication::DeviceLost)
-                           .arg(communication::ExchangeInProgress())
-                           .arg(communication::CommandsSuspended)
-                           .arg(lastLines(terminalText(h.form()), 30).join(QLatin1Char('\n')))));
-        ::close(deaf);
+        QVERIFY2(outcome == Deaf::CutOff, qPrintable(state));
         // The notice is shown from the event loop, after the cut.
         QTRY_VERIFY(contains(terminalText(h.form()), QStringLiteral("does not read its replies")));
         other->write("*IDN?\n");
