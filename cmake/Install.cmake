@@ -117,4 +117,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds its window system plugins at run time, so no library dependency
 # names the package that holds them; without it no window can open.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+# On a Wayland desktop the panel runs natively (sharp at fractional scales)
+# where Qt's Wayland plugin is there; without it, through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 include(CPack)

@@ -31,7 +31,8 @@ class TerminalView;
 class InputGate;
 namespace pg5400 {
 class ExitSignals;
-}
+class WindowFit;
+} // namespace pg5400
 namespace timing {
 class TimingWindow;
 }
@@ -315,6 +316,8 @@ public:
     void ToggleLoggingState();
     // The timing diagram window, once opened (main_form_timing.cpp).
     timing::TimingWindow* TimingDiagram() const { return timingWindow; }
+    // Where the window sits and what of it scrolls on a small screen.
+    pg5400::WindowFit* Fit() const { return windowFit; }
 
 Q_SIGNALS:
     // The settings cache may hold new values: an edit was queued or a
@@ -347,6 +350,7 @@ private:
     void noteSettingsChanged();
     bool settingsNoticePending = false;
     timing::TimingWindow* timingWindow = nullptr;
+    pg5400::WindowFit* windowFit = nullptr;
     // Sends the lines queued so far, oldest first (demo mode: shows them).
     void sendQueuedCommands();
     // One line to the instrument and its reply; in demonstration mode the

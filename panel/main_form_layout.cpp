@@ -8,6 +8,7 @@
 #include "panel/message_form.h"
 #include "panel/terminal_view.h"
 #include "panel/version_info.h"
+#include "panel/window_fit.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMovie>
 #include <QPushButton>
+#include <QScrollArea>
 
 using namespace layout;
 
@@ -212,10 +214,18 @@ void TMainForm::BuildLayout() {
     setWindowIcon(QIcon(QStringLiteral(":/assets/pg5400.png")));
     setFont(PanelFont(11));
 
-    auto* client = new QWidget(this);
+    // The client scrolls only where the screen is too small for it.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ClientScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* client = new QWidget;
     client->setObjectName(QStringLiteral("ClientArea"));
     client->setFixedSize(622, 710);
-    setCentralWidget(client);
+    scroll->setWidget(client);
+    scroll->setFixedSize(client->size());
+    setCentralWidget(scroll);
 
     // Pictures and labels first, then the windowed controls in tab order.
     buildTopLevel(this, client);
@@ -234,7 +244,9 @@ void TMainForm::BuildLayout() {
 
     // Single fixed border: the window is exactly the menu bar over the client.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    move(600, 42);
+    windowFit = new pg5400::WindowFit(
+        this, scroll, client,
+        {BlueBanner, GreenBanner, FeatureLabel, PulseAnimate, ErrorLabel, RunStopbtn});
 
     if (!VersionInfo)
         VersionInfo = new TVersionInfoReader(this);

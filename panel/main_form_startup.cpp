@@ -9,6 +9,7 @@
 #include "panel/keyboard_state.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
+#include "panel/window_fit.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
 #include "sim/pty_server.h"
@@ -173,6 +174,10 @@ bool TMainForm::FormCreate(const StartOptions& options) {
     ComPort->SetAllowEvents(true);
     if (options.serve)
         startCommandSocket(options.serveAddress);
+    // A simulated instrument is a demonstration: it leaves the place the
+    // user keeps for the real one alone.
+    windowFit->setRemembering(!options.simulate);
+    windowFit->placeAtStart(true);
     return true;
 }
 
@@ -203,6 +208,8 @@ int TMainForm::RunProgram(const StartOptions& options) {
 }
 
 void TMainForm::FormClose() {
+    if (isVisible())
+        windowFit->remember();
     if (communication::LoggingEnabled)
         communication::CloseLog();
 }
