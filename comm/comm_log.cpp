@@ -58,6 +58,22 @@ QString SafeUserName(const QString& raw) {
     return name;
 }
 
+QString LocalStamp(const QDateTime& when) {
+    const QLocale locale = QLocale::system();
+    // The locale's long time names its zone ("t"); a clock does not.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    QString time;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            time += c;
+    }
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(',') +
+           locale.toString(when.time(), time.trimmed());
+}
+
 void CaptureLogNameParts() {
     QString user;
     for (const char* var : {"USERNAME", "USER", "LOGNAME"}) {
@@ -82,9 +98,7 @@ void ToggleLoggingState() {
     setLogging(true);
     LogFile.setFileName(LogFileName());
     const QDateTime now = QDateTime::currentDateTime();
-    const QString header = QStringLiteral("PG5400 Communication Log File ") +
-                           QLocale::system().toString(now.date(), QLocale::ShortFormat) +
-                           QLatin1Char(',') + now.time().toString(QStringLiteral("HH:mm:ss"));
+    const QString header = QStringLiteral("PG5400 Communication Log File ") + LocalStamp(now);
     if (!LogFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
         !writeLine(header))
         reportNotWritable();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -21,6 +22,11 @@ void CaptureLogNameParts();
 QString LogFileName();
 // A user name reduced to characters that are safe in a file name.
 QString SafeUserName(const QString& raw);
+
+// The date and time a log header or a settings snapshot starts with: the
+// user's short date and long time (without a time zone, as the desktop's
+// clock shows it).
+QString LocalStamp(const QDateTime& when);
 
 // Switches logging on (the file is emptied and gets a new header) or off.
 // A file that cannot be created or written shows kLogNotWritableMessage and

@@ -11,21 +11,14 @@ constexpr int GeneralDigits = 15;
 constexpr int GeneralMinFixedExponent = -4;
 constexpr int GeneralMaxFixedExponent = 14;
 
-bool allDigitsZero(const QString& text) {
-    for (QChar c : text) {
-        if (c.isDigit() && c != QLatin1Char('0'))
-            return false;
-    }
-    return true;
-}
-
 // QString::number is locale-independent and correctly rounded.
 QString formatFixed(double value, int decimals) {
     if (!std::isfinite(value))
         return QString();
     QString text = QString::number(value, 'f', decimals);
-    // A tiny negative value that rounds to zero is zero, not "-0.000".
-    if (text.startsWith(QLatin1Char('-')) && allDigitsZero(text))
+    // A negative value keeps its "-" even where it rounds to zero; negative
+    // zero is no negative value.
+    if (value == 0.0 && text.startsWith(QLatin1Char('-')))
         text.remove(0, 1);
     return text;
 }

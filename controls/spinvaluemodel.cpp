@@ -401,15 +401,16 @@ TSpinValueModel::DigitResult TSpinValueModel::typeDigit(QChar c) {
 }
 
 void TSpinValueModel::RightZero() {
-    // Full precision rather than 12 significant digits: zeroing must not
-    // also cut digits left of the focus digit.
-    QString s = formatFixed(fValue, fDecimals);
     int k = 0;
     if (fIncExponent < 0) {
         k = fDecimals + fIncExponent;
         if (k <= 0)
-            return; // nothing right of the focus digit
-    } else {
+            return; // nothing right of the focus digit: the value stays as it is
+    }
+    // The number as the control writes it, 12 significant digits; those
+    // beyond are zeros.
+    QString s = formatFixed(QString::number(fValue, 'g', 12).toDouble(), fDecimals);
+    if (fIncExponent >= 0) {
         if (fDecimals > 0)
             s.truncate(s.indexOf(DecimalPoint));
         k = std::min(fIncExponent, static_cast<int>(s.size()));

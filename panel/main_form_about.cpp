@@ -85,7 +85,7 @@ void TMainForm::About1Click(QObject*) {
             (VersionInfo ? VersionInfo->FileVersion() : QString()),
     };
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
-                    lines.join(QLatin1Char('\n')), QMessageBox::Ok, this);
+                    lines.join(QStringLiteral("\r\n")), QMessageBox::Ok, this);
     box.exec();
 }
 

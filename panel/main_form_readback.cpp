@@ -7,6 +7,7 @@
 #include "controls/plusspinedit.h"
 #include "panel/accessible_names.h"
 #include "panel/command_queue.h"
+#include "comm/comm_log.h"
 #include "panel/main_form.h"
 #include "panel/message_form.h"
 #include "panel/panel_state.h"
@@ -222,9 +223,7 @@ void TMainForm::Initialize(bool sendEarlier) {
     } noticeAtEnd{this};
     SettingsSnapshot.clear();
     const QDateTime now = QDateTime::currentDateTime();
-    SettingsSnapshot << QStringLiteral("// ") +
-                            QLocale::system().toString(now.date(), QLocale::ShortFormat) +
-                            QLatin1Char(',') + now.time().toString(QStringLiteral("HH:mm:ss"));
+    SettingsSnapshot << QStringLiteral("// ") + communication::LocalStamp(now);
     ErrorLabel->hide();
     ErrorCode = 0;
     PCountlbl->setText(QStringLiteral("P: ----"));

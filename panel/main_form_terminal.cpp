@@ -39,6 +39,9 @@ void TMainForm::sendTerminalText() {
     SendEdit->addItem(text);
     while (SendEdit->count() > kHistoryEntries)
         SendEdit->removeItem(0);
+    // The box selects the first entry it is given: sending selects none, so
+    // Ctrl+Backspace right after it deletes nothing.
+    SendEdit->setCurrentIndex(-1);
     SendEdit->setEditText(text);
 }
 

@@ -1,8 +1,10 @@
 #include "panel/terminal_view.h"
 
+#include <QEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolTip>
 
 namespace {
 
@@ -82,4 +84,20 @@ QColor TerminalView::lineColour(int i) const {
     const QTextBlock block = document()->findBlockByNumber(i);
     return block.begin().atEnd() ? QColor()
                                  : block.begin().fragment().charFormat().foreground().color();
+}
+
+bool TerminalView::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        QToolTip::hideText();
+        return true;
+    }
+    return QPlainTextEdit::event(e);
+}
+
+bool TerminalView::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        QToolTip::hideText();
+        return true;
+    }
+    return QPlainTextEdit::viewportEvent(e);
 }

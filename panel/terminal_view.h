@@ -26,6 +26,11 @@ public:
     // Lines dropped from the top so far.
     qint64 droppedLines() const { return dropped_; }
 
+protected:
+    // The traffic view shows no tooltip of its own, and none of its group's.
+    bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
+
 private:
     void dropOldest();
 

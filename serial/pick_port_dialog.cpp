@@ -17,10 +17,12 @@ namespace {
 
 constexpr int kLastPort = 100;
 
-QFont dialogFont(int points, bool bold) {
+// Pixel sizes, like the main window's: the dialog's fixed layout must not
+// grow or shrink with the screen's DPI setting.
+QFont dialogFont(int pixels, bool bold) {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
-    font.setPointSize(points);
+    font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
 }
@@ -31,7 +33,7 @@ TformPickPort::TformPickPort(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("formPickPort"));
     setWindowTitle(QStringLiteral("Select Serial Port"));
-    setFont(dialogFont(8, true));
+    setFont(dialogFont(11, true));
     setFixedSize(240, 93);
 
     OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
@@ -50,7 +52,7 @@ TformPickPort::TformPickPort(QWidget* parent)
     GroupBox1 = new QGroupBox(QStringLiteral("Serial Port"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 8, 130, 67);
-    GroupBox1->setFont(dialogFont(10, false));
+    GroupBox1->setFont(dialogFont(13, false));
 
     listPorts = new QComboBox(GroupBox1);
     listPorts->setObjectName(QStringLiteral("listPorts"));

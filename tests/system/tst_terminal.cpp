@@ -255,6 +255,10 @@ void TstTerminal::ctrlBackspaceWithoutSelectionLeavesTheHistory() {
     typeInto(f->SendEdit, QStringLiteral("*IDN?"));
     QTest::keyClick(f->SendEdit, Qt::Key_Return);
     QVERIFY(h->waitIdle());
+    // Sending selects no entry, not even the first one the history gets.
+    QCOMPARE(f->SendEdit->currentIndex(), -1);
+    QTest::keyClick(f->SendEdit, Qt::Key_Backspace, Qt::ControlModifier);
+    QCOMPARE(history(f->SendEdit), QStringList{QStringLiteral("*IDN?")});
     // Typed text is no selected entry, even where an entry is current.
     typeInto(f->SendEdit, QStringLiteral(":PULS1:DEL 0.5"));
     QTest::keyClick(f->SendEdit, Qt::Key_Backspace, Qt::ControlModifier);

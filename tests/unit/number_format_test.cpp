@@ -44,7 +44,8 @@ void NumberFormatTest::fixedFormats_data() {
     QTest::newRow("delay exact tie negative") << int(Delay) << -1.0 / 8192 << "-0.000122070313";
     QTest::newRow("delay just below a tie")
         << int(Delay) << std::nextafter(1.0 / 8192, 0.0) << "0.000122070312";
-    QTest::newRow("delay tiny negative is zero") << int(Delay) << -1e-15 << "0.000000000000";
+    QTest::newRow("delay tiny negative keeps its sign")
+        << int(Delay) << -1e-13 << "-0.000000000000";
     QTest::newRow("delay negative zero") << int(Delay) << -0.0 << "0.000000000000";
     QTest::newRow("delay large, no grouping") << int(Delay) << 1234567.25 << "1234567.250000000000";
 
@@ -63,7 +64,7 @@ void NumberFormatTest::fixedFormats_data() {
     QTest::newRow("volts 2.675 binary below") << int(Volts) << 2.675 << "2.67";
     QTest::newRow("volts exact tie") << int(Volts) << 0.125 << "0.13";
     QTest::newRow("volts negative") << int(Volts) << -1.25 << "-1.25";
-    QTest::newRow("volts tiny negative") << int(Volts) << -0.004 << "0.00";
+    QTest::newRow("volts tiny negative") << int(Volts) << -0.004 << "-0.00";
 }
 
 void NumberFormatTest::fixedFormats() {

@@ -345,6 +345,8 @@ private slots:
         QTest::newRow("negative, past the sign") << -5.25 << 2 << 2 << 0.0;
         QTest::newRow("last decimal") << 1234.56 << 2 << -2 << 1234.56;
         QTest::newRow("beyond 12 significant digits") << 999.123456789012 << 12 << -3 << 999.123;
+        QTest::newRow("12 significant digits, then zeros")
+            << 1234.567890123456 << 12 << -10 << 1234.56789012;
         QTest::newRow("last of 12 decimals keeps all")
             << 999.123456789012 << 12 << -12 << 999.123456789012;
     }

@@ -3,9 +3,12 @@
 #include "comm/terminal_sink.h"
 #include "panel/terminal_view.h"
 
+#include <QGroupBox>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QToolTip>
 
 class TstTerminalView : public QObject {
     Q_OBJECT
@@ -14,6 +17,7 @@ private Q_SLOTS:
     void userCannotEditIt();
     void newestLineStaysInSight();
     void keepsTheNewestLinesOfALongRun();
+    void showsNoTooltipOfItsGroup();
 };
 
 void TstTerminalView::linesKeepOrderAndColour() {
@@ -94,6 +98,27 @@ void TstTerminalView::keepsTheNewestLinesOfALongRun() {
     view.AppendTerminalLine(QStringLiteral("first"), communication::kCommandColour);
     QCOMPARE(view.lineCount(), 1);
     QCOMPARE(view.lineText(0), QStringLiteral("first"));
+}
+
+// Qt hands a tooltip request a widget does not answer on to its parent: the
+// traffic view must not show its group's.
+void TstTerminalView::showsNoTooltipOfItsGroup() {
+    QGroupBox group;
+    group.setToolTip(QStringLiteral("the group's tooltip"));
+    auto* view = new TerminalView(&group);
+    view->setGeometry(10, 20, 200, 80);
+    group.resize(240, 120);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    for (QWidget* target : {static_cast<QWidget*>(view), view->viewport()}) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(target, &help);
+        QVERIFY(!QToolTip::isVisible());
+    }
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 110), group.mapToGlobal(QPoint(2, 110)));
+    QApplication::sendEvent(&group, &help);
+    QTRY_VERIFY(QToolTip::isVisible()); // the group itself still shows it
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TstTerminalView)
