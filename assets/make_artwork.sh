@@ -8,19 +8,30 @@ cd "$(dirname "$0")"
 bold=DejaVu-Sans-Bold
 plain=DejaVu-Sans
 
-# banner <file> <dark> <light> <accent>: a 615x72 gradient with the product
-# name on the left. The middle stays plain: the feature and error labels and
-# the run indicator are drawn over it.
+# banner <file> <dark> <light> <accent> [scale]: a 615x72 gradient with the
+# product name on the left, drawn at scale times the pixels (2 for screens
+# at 200 %, so the banner stays sharp there). The middle stays plain: the
+# feature and error labels and the run indicator are drawn over it.
 banner() {
-    convert -size 72x615 "gradient:$3-$2" -rotate 90 \
-        -stroke "$4" -strokewidth 1 -draw "line 0,69 614,69" \
-        -stroke none -fill white -font "$bold" -pointsize 34 -annotate +14+38 '5400' \
-        -fill white -font "$plain" -pointsize 15 -annotate +16+60 'Pulse Generator' \
+    s=${5:-1}
+    convert -size "$((72 * s))x$((615 * s))" "gradient:$3-$2" -rotate 90 \
+        -stroke "$4" -strokewidth "$s" -draw "line 0,$((69 * s)) $((615 * s - 1)),$((69 * s))" \
+        -stroke none -fill white -font "$bold" -pointsize "$((34 * s))" \
+        -annotate "+$((14 * s))+$((38 * s))" '5400' \
+        -fill white -font "$plain" -pointsize "$((15 * s))" \
+        -annotate "+$((16 * s))+$((60 * s))" 'Pulse Generator' \
         -quality 90 "$1"
 }
 
+if [ "${1:-}" = "--2x-banners" ]; then
+    banner blue_banner@2x.jpg '#0b2a5c' '#2f6fc0' '#9cc4ff' 2
+    banner green_banner@2x.jpg '#0d4a2a' '#2f9a5c' '#a8f0c4' 2
+    exit 0
+fi
 banner blue_banner.jpg '#0b2a5c' '#2f6fc0' '#9cc4ff'
 banner green_banner.jpg '#0d4a2a' '#2f9a5c' '#a8f0c4'
+banner blue_banner@2x.jpg '#0b2a5c' '#2f6fc0' '#9cc4ff' 2
+banner green_banner@2x.jpg '#0d4a2a' '#2f9a5c' '#a8f0c4' 2
 
 # The run indicator: one red pulse drawn stage by stage on a transparent
 # ground. Frame 0 is empty; frame 5 holds the whole pulse.

@@ -330,6 +330,8 @@ protected:
 private:
     // main_form_layout.cpp (and the files it uses)
     void BuildLayout();
+    // The banner pictures drawn for a screen of this pixel ratio.
+    void showBanners(qreal ratio);
     // main_form_startup.cpp
     void FillChannelArrays();
     void EnterDemoMode();

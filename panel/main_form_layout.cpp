@@ -11,6 +11,7 @@
 #include "panel/window_fit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -54,16 +55,39 @@ QPixmap jpegPixmap(const QString& resource) {
     return QPixmap::fromImage(ReadJpeg(file.readAll()));
 }
 
+// A banner for a screen of this pixel ratio: the 2x drawing wherever the
+// screen has more pixels than the layout, brought to exactly as many.
+QPixmap bannerPixmap(const QString& name, qreal ratio) {
+    if (ratio <= 1.0)
+        return jpegPixmap(QStringLiteral(":/assets/%1.jpg").arg(name));
+    QPixmap big = jpegPixmap(QStringLiteral(":/assets/%1@2x.jpg").arg(name));
+    if (big.isNull() || ratio == 2.0) {
+        big.setDevicePixelRatio(2.0);
+        return big;
+    }
+    const QSize size = (QSizeF(big.size()) * (ratio / 2.0)).toSize();
+    QPixmap fitted = big.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    fitted.setDevicePixelRatio(ratio);
+    return fitted;
+}
+
+} // namespace
+
+void TMainForm::showBanners(qreal ratio) {
+    BlueBanner->setPixmap(bannerPixmap(QStringLiteral("blue_banner"), ratio));
+    // Scaled proportionally: a picture larger than the bounds shrinks to fit.
+    QPixmap green = bannerPixmap(QStringLiteral("green_banner"), ratio);
+    if (green.deviceIndependentSize().width() > 615 || green.deviceIndependentSize().height() > 72)
+        green = green.scaled((QSizeF(615, 72) * green.devicePixelRatio()).toSize(),
+                             Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    GreenBanner->setPixmap(green);
+}
+
+namespace {
+
 void buildTopLevel(TMainForm* f, QWidget* client) {
     f->BlueBanner = NewPicture(client, QStringLiteral("BlueBanner"), {0, 0, 615, 72});
-    f->BlueBanner->setPixmap(jpegPixmap(QStringLiteral(":/assets/blue_banner.jpg")));
-
-    // Scaled proportionally: a picture larger than the bounds shrinks to fit.
     f->GreenBanner = NewPicture(client, QStringLiteral("GreenBanner"), {0, 0, 615, 72});
-    QPixmap green = jpegPixmap(QStringLiteral(":/assets/green_banner.jpg"));
-    if (green.width() > 615 || green.height() > 72)
-        green = green.scaled(615, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    f->GreenBanner->setPixmap(green);
 
     f->FeatureLabel = NewLabel(client, QStringLiteral("FeatureLabel"), {213, 29, 82, 19},
                                QStringLiteral("Plus Option"));
@@ -211,7 +235,11 @@ void TMainForm::BuildLayout() {
 
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("5400 Pulse Generator"));
-    setWindowIcon(QIcon(QStringLiteral(":/assets/pg5400.png")));
+    // Sizes for every scale: the desktop picks the one nearest its need.
+    QIcon icon;
+    for (const char* file : {"pg5400.png", "pg5400-128.png", "pg5400-256.png"})
+        icon.addFile(QStringLiteral(":/assets/") + QLatin1String(file));
+    setWindowIcon(icon);
     setFont(PanelFont(11));
 
     // The client scrolls only where the screen is too small for it.
@@ -229,6 +257,7 @@ void TMainForm::BuildLayout() {
 
     // Pictures and labels first, then the windowed controls in tab order.
     buildTopLevel(this, client);
+    showBanners(qApp->devicePixelRatio());
     BuildChannelArea(this, client);
     buildTerminal(this, client);
     buildSystemInformation(this, client);
@@ -247,6 +276,9 @@ void TMainForm::BuildLayout() {
     windowFit = new pg5400::WindowFit(
         this, scroll, client,
         {BlueBanner, GreenBanner, FeatureLabel, PulseAnimate, ErrorLabel, RunStopbtn});
+    windowFit->onScreenChanged = [this](QScreen* screen) {
+        showBanners(screen->devicePixelRatio());
+    };
 
     if (!VersionInfo)
         VersionInfo = new TVersionInfoReader(this);

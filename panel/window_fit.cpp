@@ -207,6 +207,8 @@ bool WindowFit::eventFilter(QObject* watched, QEvent* event) {
             target = now;
             wanted = window->pos();
             refit();
+            if (onScreenChanged && now)
+                onScreenChanged(now);
         });
     }
     if (watched == window && event->type() == QEvent::Show)

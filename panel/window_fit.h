@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QString>
+#include <functional>
 
 class QMainWindow;
 class QScrollArea;
@@ -57,6 +58,8 @@ public:
     // the strip (its top, where it is taller than the view).
     void bringIntoView(QWidget* widget);
     bool scrolls() const;
+    // Called once the window has moved to another screen and fitted there.
+    std::function<void(QScreen*)> onScreenChanged;
     // The part of the client in view below the strip, in client coordinates.
     QRect freeView() const;
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
@@ -133,6 +134,10 @@ private Q_SLOTS:
         QVERIFY(client && scroll);
         QCOMPARE(client->size(), QSize(622, 710)); // never squeezed
         QCOMPARE(f->Fit()->scrolls(), expected == QStringLiteral("scrolls"));
+        // The banners carry as many pixels as the screen shows of them.
+        const qreal ratio = f->devicePixelRatio();
+        QCOMPARE(f->BlueBanner->pixmap().devicePixelRatio(), ratio > 1 ? ratio : 1.0);
+        QCOMPARE(f->BlueBanner->pixmap().deviceIndependentSize().toSize(), QSize(615, 72));
         int checked = 0;
         for (QWidget* w : client->findChildren<QWidget*>()) {
             if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")) ||
