@@ -193,7 +193,9 @@ void WindowFit::keepStrip(int scrolled) {
 }
 
 void WindowFit::remember() const {
-    if (!remembering || !window->screen())
+    // A Wayland client never learns where its window is: nothing to keep.
+    if (!remembering || !window->screen() ||
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     StorePlacement({window->screen()->name(), window->pos(), true});
 }

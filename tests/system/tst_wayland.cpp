@@ -89,6 +89,11 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(ReadJpeg(file.readAll()).size(), f->size());
         QCOMPARE(h.answers().count(), 0);
+
+        // A message box comes up and is answered there too.
+        f->About1->trigger();
+        QCOMPARE(h.answers().count(), 1);
+        QVERIFY(h.answers().texts().value(0).startsWith(QStringLiteral("Company: Pellgrave")));
     }
 };
 

@@ -206,6 +206,20 @@ private Q_SLOTS:
         QVERIFY(opened(&at, &screen));
         QCOMPARE(screen, QStringLiteral("Right"));
         QVERIFY(QRect(1920, 0, 1280, 1024).contains(QRect(at, QSize(622, 700))));
+
+        // A run on a simulated instrument uses the place, never keeps one.
+        StorePlacement({QStringLiteral("Left"), QPoint(300, 200), true});
+        {
+            PanelHarness h("5404+");
+            TMainForm::StartOptions simulate;
+            simulate.simulate = true;
+            QVERIFY(h.start(simulate));
+            QTest::qWait(20);
+            QCOMPARE(h.form()->pos(), QPoint(300, 200));
+            h.form()->move(700, 300);
+            h.form()->close();
+        }
+        QCOMPARE(LoadPlacement().framePos, QPoint(300, 200));
         qunsetenv("PG5400_SETTINGS");
     }
 };
