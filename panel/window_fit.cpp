@@ -107,7 +107,7 @@ void WindowFit::placeAtStart(bool useSaved) {
             target = QGuiApplication::primaryScreen();
         wanted = target->geometry().topLeft() + DesignedPos;
     }
-    refit();
+    refit(Move::FromWanted);
 }
 
 QMargins WindowFit::frameMargins() const {
@@ -118,7 +118,7 @@ QMargins WindowFit::frameMargins() const {
     return QMargins(2, 32, 2, 2);
 }
 
-void WindowFit::refit() {
+void WindowFit::refit(Move move) {
     QScreen* screen = screenFor(wanted);
     if (!screen)
         return;
@@ -142,8 +142,11 @@ void WindowFit::refit() {
         window->layout()->activate();
     if (!needV)
         keepStrip(0);
-    const QSize frameSize = window->size().grownBy(m);
-    window->move(FitOnto(QRect(wanted, frameSize), area));
+    const QSize frame = window->size().grownBy(m);
+    if (move == Move::FromWanted)
+        window->move(FitOnto(QRect(wanted, frame), area));
+    else if (move == Move::OntoArea && !area.contains(QRect(window->pos(), frame)))
+        window->move(FitOnto(QRect(window->pos(), frame), area));
 }
 
 bool WindowFit::scrolls() const {
@@ -206,16 +209,19 @@ bool WindowFit::eventFilter(QObject* watched, QEvent* event) {
         watchingScreen = true;
         // Moved to another screen: fit there, from where it is now.
         connect(window->windowHandle(), &QWindow::screenChanged, this, [this](QScreen* now) {
+            // Only the size: the user may be dragging it there right now.
             target = now;
             wanted = window->pos();
-            refit();
+            refit(Move::Stay);
             if (onScreenChanged && now)
                 onScreenChanged(now);
         });
     }
     if (watched == window && event->type() == QEvent::Show)
-        // Once shown, the real frame is known: fit again with it.
-        QTimer::singleShot(0, this, [this] { refit(); });
+        // Once shown, the real frame is known (a window manager may take a
+        // moment to say): fit again with it.
+        for (int ms : {0, 300})
+            QTimer::singleShot(ms, this, [this] { refit(Move::OntoArea); });
     return false;
 }
 

@@ -67,9 +67,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Moves the frame onto the available area of the wanted place's screen
-    // and gives the client the view that fits there.
-    void refit();
+    // Gives the client the view that fits the wanted place's screen; then
+    // leaves the frame where it is, puts it at the wanted place as near as
+    // the available area allows, or moves it onto the area only where it
+    // sticks out.
+    enum class Move { Stay, FromWanted, OntoArea };
+    void refit(Move move);
     QScreen* screenFor(const QPoint& framePos) const;
     QMargins frameMargins() const;
     void keepStrip(int scrolled);
