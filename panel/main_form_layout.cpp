@@ -246,6 +246,8 @@ void TMainForm::BuildLayout() {
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("ClientScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
+    // No tab stop of its own: tabbing goes from control to control.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* client = new QWidget;
