@@ -237,6 +237,18 @@ void TMainForm::R1Click(QObject*) {
 // component itself goes with the window, from the event loop.
 // The window itself is deleted by its owner once the event loop has returned,
 // never from inside it.
+// Ends the event loop from the next turn, and the loop of any box still
+// open: before the main loop has ever run (a start-up box waiting for
+// somebody), quit() alone is ignored, and a signal would end nothing. It
+// belongs to the window: a window gone (a test's) ends no later loop.
+static void endEventLoops(TMainForm* form) {
+    QTimer::singleShot(0, form, [] {
+        QCoreApplication::quit();
+        if (QThread::currentThread()->loopLevel() > 0)
+            QCoreApplication::exit(0);
+    });
+}
+
 static void beginShutdown(TMainForm* form) {
     communication::ShutdownBegun = true;
     form->StatusTimer->stop();
@@ -254,7 +266,7 @@ void TMainForm::ExitApp() {
         return;
     beginShutdown(this);
     hide();
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    endEventLoops(this);
 }
 
 void TMainForm::RestartApp() {
@@ -271,7 +283,7 @@ void TMainForm::RestartApp() {
             arguments << arg;
     StartDetached(QCoreApplication::applicationFilePath(), arguments);
     hide();
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    endEventLoops(this);
 }
 
 void TMainForm::ToggleLoggingState() {

@@ -8,8 +8,10 @@
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -22,6 +24,7 @@ class TstSignals : public QObject {
 private Q_SLOTS:
     void endLikeExit_data();
     void endLikeExit();
+    void endWhileAStartUpBoxWaits();
 };
 
 void TstSignals::endLikeExit_data() {
@@ -81,6 +84,30 @@ void TstSignals::endLikeExit() {
     QVERIFY(!QFile::exists(lock));
     QTest::qWait(100);
     QCOMPARE(h.linesSince(raisedAt), std::vector<std::string>{});
+}
+
+// Nobody at the desk, no instrument found: the start-up box waits before the
+// event loop has ever run, and a signal ends the program there too.
+void TstSignals::endWhileAStartUpBoxWaits() {
+    sim::ServerOptions options;
+    options.faults.everyLine = sim::ReplyFault::NoReply;
+    PanelHarness h(options);
+    h.answers().setAnswerDelay(20000); // longer than the harness lets a start take
+    h.form()->ExitOnSignals();
+    bool raised = false;
+    QTimer trigger;
+    trigger.callOnTimeout([&] {
+        if (!raised && qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            raised = true;
+            ::raise(SIGTERM);
+        }
+    });
+    trigger.start(5);
+    QVERIFY(!h.start());
+    QVERIFY(raised);
+    QCOMPARE(h.answers().count(), 0); // the signal closed the box, not the answer
+    QVERIFY(communication::ShutdownBegun);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(TstSignals)
