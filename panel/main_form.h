@@ -334,6 +334,9 @@ private:
     void showBanners(qreal ratio);
     // main_form_startup.cpp
     void FillChannelArrays();
+    // What a restart passes on to the new instance.
+    QStringList restartArguments() const;
+    StartOptions started;
     void EnterDemoMode();
     bool startSimulator(const QString& model);
     // main_form_storage.cpp

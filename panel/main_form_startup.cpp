@@ -103,6 +103,7 @@ void TMainForm::EnterDemoMode() {
 }
 
 bool TMainForm::FormCreate(const StartOptions& options) {
+    started = options;
     // Numbers everywhere use "." and ",", whatever the user's locale says.
     QLocale::setDefault(QLocale::c());
     // Every exchange sleeps 1 ms and waits for its reply in 1 ms polls; the
@@ -269,18 +270,35 @@ void TMainForm::ExitApp() {
     endEventLoops(this);
 }
 
+QStringList TMainForm::restartArguments() const {
+    // The simulation and the command socket go on in the new instance, the
+    // socket on the port it has now (also one the system picked), so
+    // scripts reconnect to the same place.
+    QStringList arguments;
+    if (started.simulate)
+        arguments << (started.simulateModel.isEmpty()
+                          ? QStringLiteral("-simulate")
+                          : QStringLiteral("-simulate=") + started.simulateModel);
+    if (started.serve && commandSocket && commandSocket->port() != 0) {
+        const QHostAddress& address = started.serveAddress.address;
+        const QString port = QString::number(commandSocket->port());
+        if (address.isNull())
+            arguments << QStringLiteral("-serve=") + port;
+        else if (address.protocol() == QAbstractSocket::IPv6Protocol)
+            arguments << QStringLiteral("-serve=[%1]:%2").arg(address.toString(), port);
+        else
+            arguments << QStringLiteral("-serve=%1:%2").arg(address.toString(), port);
+    }
+    return arguments;
+}
+
 void TMainForm::RestartApp() {
     if (communication::ShutdownBegun)
         return;
+    // Taken while the socket still listens: shutting down closes it.
+    const QStringList arguments = restartArguments();
     beginShutdown(this);
     QThread::msleep(500);
-    // The simulation and the command socket (with its address) go on in the
-    // new instance: scripts reconnect to the same place.
-    QStringList arguments;
-    for (const QString& arg : QCoreApplication::arguments().mid(1))
-        if (arg.mid(1).startsWith(QStringLiteral("simulate"), Qt::CaseInsensitive) ||
-            arg.mid(1).startsWith(QStringLiteral("serve"), Qt::CaseInsensitive))
-            arguments << arg;
     StartDetached(QCoreApplication::applicationFilePath(), arguments);
     hide();
     endEventLoops(this);

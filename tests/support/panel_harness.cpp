@@ -37,8 +37,9 @@ PanelHarness::PanelHarness(const sim::ServerOptions& options) {
     server_ = std::make_unique<sim::PtyServer>(options);
     server_->start();
     serialport::SetPortTableOverride({QString::fromStdString(server_->devicePath())});
-    TMainForm::StartDetached = [this](const QString&, const QStringList&) {
+    TMainForm::StartDetached = [this](const QString&, const QStringList& arguments) {
         ++restarts_;
+        restartArguments_ = arguments;
         return true;
     };
     form_ = std::make_unique<TMainForm>();

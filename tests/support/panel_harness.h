@@ -40,12 +40,14 @@ public:
 
     // Restarts the panel would have made (RestartApp never spawns in tests).
     int restarts() const { return restarts_; }
+    QStringList restartArguments() const { return restartArguments_; }
 
 private:
     std::unique_ptr<sim::PtyServer> server_;
     std::unique_ptr<TMainForm> form_;
     ModalAnswerer answers_;
     int restarts_ = 0;
+    QStringList restartArguments_;
 };
 
 // Brings every program-wide module back to its start state.

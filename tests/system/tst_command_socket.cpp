@@ -531,6 +531,17 @@ private Q_SLOTS:
         QVERIFY(replyLine(*other).startsWith(QStringLiteral("PG,5404+,")));
     }
 
+    // File > Restart hands the new instance the port the socket has, also
+    // one the system picked, so scripts reconnect to the same place.
+    void restartKeepsTheSocket() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        const quint16 port = h.form()->CommandSocket()->port();
+        h.form()->R1->trigger();
+        QCOMPARE(h.restarts(), 1);
+        QCOMPARE(h.restartArguments(), QStringList{QStringLiteral("-serve=%1").arg(port)});
+    }
+
     void demonstrationModeSendsNothing() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving(true)));
