@@ -280,14 +280,9 @@ QStringList TMainForm::restartArguments() const {
                           ? QStringLiteral("-simulate")
                           : QStringLiteral("-simulate=") + started.simulateModel);
     if (started.serve && commandSocket && commandSocket->port() != 0) {
-        const QHostAddress& address = started.serveAddress.address;
-        const QString port = QString::number(commandSocket->port());
-        if (address.isNull())
-            arguments << QStringLiteral("-serve=") + port;
-        else if (address.protocol() == QAbstractSocket::IPv6Protocol)
-            arguments << QStringLiteral("-serve=[%1]:%2").arg(address.toString(), port);
-        else
-            arguments << QStringLiteral("-serve=%1:%2").arg(address.toString(), port);
+        pg5400::ServeAddress now = started.serveAddress;
+        now.port = commandSocket->port();
+        arguments << QStringLiteral("-serve=") + pg5400::ServeAddressText(now);
     }
     return arguments;
 }

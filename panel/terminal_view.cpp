@@ -93,11 +93,3 @@ bool TerminalView::event(QEvent* e) {
     }
     return QPlainTextEdit::event(e);
 }
-
-bool TerminalView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::ToolTip) {
-        QToolTip::hideText();
-        return true;
-    }
-    return QPlainTextEdit::viewportEvent(e);
-}

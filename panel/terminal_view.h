@@ -27,9 +27,9 @@ public:
     qint64 droppedLines() const { return dropped_; }
 
 protected:
-    // The traffic view shows no tooltip of its own, and none of its group's.
+    // The traffic view shows no tooltip of its own, and none of its group's
+    // (a request on the viewport or a scroll bar comes up here unanswered).
     bool event(QEvent* e) override;
-    bool viewportEvent(QEvent* e) override;
 
 private:
     void dropOldest();

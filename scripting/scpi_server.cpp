@@ -36,14 +36,22 @@ bool looksLikeHttp(const QString& line) {
 }
 
 QString peerName(const QTcpSocket* socket) {
-    const QHostAddress a = socket->peerAddress();
-    const QString host = a.protocol() == QAbstractSocket::IPv6Protocol
-                             ? QLatin1Char('[') + a.toString() + QLatin1Char(']')
-                             : a.toString();
-    return host + QLatin1Char(':') + QString::number(socket->peerPort());
+    return HostAndPort(socket->peerAddress(), socket->peerPort());
 }
 
 } // namespace
+
+QString HostAndPort(const QHostAddress& host, quint16 port) {
+    const QString name = host.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + host.toString() + QLatin1Char(']')
+                             : host.toString();
+    return name + QLatin1Char(':') + QString::number(port);
+}
+
+QString ServeAddressText(const ServeAddress& where) {
+    return where.address.isNull() ? QString::number(where.port)
+                                  : HostAndPort(where.address, where.port);
+}
 
 bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error) {
     out = ServeAddress{};

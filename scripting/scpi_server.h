@@ -29,6 +29,11 @@ struct ServeAddress {
 // Reads "", "PORT", "ADDRESS:PORT" or "[IPv6]:PORT" (the text after
 // "-serve="); false with a message for anything else.
 bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error);
+// "HOST:PORT", an IPv6 host in brackets.
+QString HostAndPort(const QHostAddress& host, quint16 port);
+// The text ParseServeAddress reads back as this address ("PORT" where the
+// address is null).
+QString ServeAddressText(const ServeAddress& where);
 
 // A raw-socket command port for scripts beside the panel. Each line a client
 // sends goes through the panel's command queue, so it takes turns with edits,
