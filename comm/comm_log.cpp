@@ -33,7 +33,7 @@ void reportNotWritable() {
         [] { QMessageBox::critical(nullptr, QStringLiteral("Error"), kLogNotWritableMessage); });
 }
 
-bool writeLine(const QString& line) {
+bool appendToFile(const QString& line) {
     const QByteArray bytes = line.toLatin1() + "\r\n";
     return LogFile.write(bytes) == bytes.size();
 }
@@ -43,7 +43,7 @@ bool writeLine(const QString& line) {
 void logLine(const QString& line) {
     if (!LoggingEnabled)
         return;
-    if (!writeLine(line))
+    if (!appendToFile(line))
         reportNotWritable();
 }
 
@@ -100,7 +100,7 @@ void ToggleLoggingState() {
     const QDateTime now = QDateTime::currentDateTime();
     const QString header = QStringLiteral("PG5400 Communication Log File ") + LocalStamp(now);
     if (!LogFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
-        !writeLine(header))
+        !appendToFile(header))
         reportNotWritable();
 }
 

@@ -57,8 +57,6 @@ struct RowSpec {
     Handler handler;
 };
 
-const QChar comma(u',');
-
 // clang-format off
 const std::array<RowSpec, RowCount> kRows = {{
     // group, group bounds, caption, tooltip,

@@ -24,6 +24,9 @@ class TPlusSpinEdit;
 
 namespace layout {
 
+// The thousands separator of the spin edits that group their digits.
+inline constexpr QChar comma{u','};
+
 // Every handler of the window takes the sending object.
 using Handler = void (TMainForm::*)(QObject*);
 

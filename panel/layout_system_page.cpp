@@ -17,8 +17,6 @@ namespace {
 
 namespace cmd = communication::cmd;
 
-const QChar comma(u',');
-
 // Shown in place of the plus features when the connected model has none.
 const char* const kNoPlusFeaturesText = "The connected model has no plus features.\n"
                                         "\n"

@@ -201,7 +201,7 @@ bool ScpiServer::takeOverIdleSlot() {
     Client* idlest = nullptr;
     for (auto& client : clients_)
         if (client->waiting.isEmpty() && client->inQueue == 0 &&
-            client->lastHeard.hasExpired(IdleTakeoverMs) &&
+            client->lastHeard.hasExpired(idleTakeoverMs_) &&
             (!idlest || client->lastHeard.elapsed() > idlest->lastHeard.elapsed()))
             idlest = client.get();
     if (!idlest)

@@ -76,6 +76,8 @@ public:
     // The port listened on (the one chosen by the system for port 0).
     quint16 port() const;
     int clientCount() const { return int(clients_.size()); }
+    // How long a client must be quiet before it gives way (IdleTakeoverMs).
+    void setIdleTakeoverMs(qint64 ms) { idleTakeoverMs_ = ms; }
     // Closes every connection and stops listening.
     void close();
 
@@ -107,6 +109,7 @@ private:
     std::vector<std::unique_ptr<Client>> clients_;
     QTimer retry_; // lines wait while commands are suspended or the queue is full
     QTimer quiet_; // the read-back once clients' set lines have stopped
+    qint64 idleTakeoverMs_ = IdleTakeoverMs;
 };
 
 } // namespace pg5400

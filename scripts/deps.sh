@@ -3,7 +3,7 @@
 PG_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-svg-dev libjpeg-dev
     libx11-dev xvfb xauth fonts-dejavu-core fonts-liberation2 libgl-dev
     desktop-file-utils appstream man-db groff-base python3-pyvisa-py ser2net
-    weston qt6-wayland)
+    weston qt6-wayland mold)
 
 pg_install_deps() {
     local missing=() p

@@ -32,7 +32,8 @@ PanelHarness::PanelHarness(const std::string& model)
           return options;
       }()) {}
 
-PanelHarness::PanelHarness(const sim::ServerOptions& options) {
+PanelHarness::PanelHarness(const sim::ServerOptions& options)
+    : stallWatch_("the test's own steps with a panel open") {
     ResetProgramState();
     server_ = std::make_unique<sim::PtyServer>(options);
     server_->start();
@@ -61,6 +62,8 @@ bool PanelHarness::start(const TMainForm::StartOptions& options) {
         qWarning("the simulated instrument did not start: %s", server_->error().c_str());
         return false;
     }
+    const WaitingFor waiting("the panel to reach its simulated instrument at " +
+                             server_->devicePath());
     // Whatever holds the start-up (a box nobody expected, a wait that never
     // ends), the test ends within 30 s and says why.
     QTimer watchdog;
@@ -79,7 +82,11 @@ bool PanelHarness::start(const TMainForm::StartOptions& options) {
         return false;
     }
     form_->show();
-    // The first read-back runs from the launch timer, 500 ms after start-up.
+    // The first read-back runs from the launch timer, 500 ms after start-up;
+    // a test has nothing to do in that pause, so it starts at once (from the
+    // event loop, as the timer would).
+    if (form_->LaunchTimer->isActive())
+        form_->LaunchTimer->start(0);
     QDeadlineTimer deadline(15000);
     while (!deadline.hasExpired() && form_->LaunchTimer->isActive())
         QTest::qWait(10);
@@ -87,6 +94,7 @@ bool PanelHarness::start(const TMainForm::StartOptions& options) {
 }
 
 bool PanelHarness::waitIdle(std::chrono::milliseconds timeout) {
+    const WaitingFor waiting("the panel to be idle");
     QDeadlineTimer deadline(timeout);
     while (!deadline.hasExpired()) {
         if (!form_->Busy() && !pg5400::TaskBusy && !pg5400::StatusBusy &&
@@ -99,6 +107,7 @@ bool PanelHarness::waitIdle(std::chrono::milliseconds timeout) {
 }
 
 bool PanelHarness::waitForLineCount(std::size_t count, std::chrono::milliseconds timeout) {
+    const WaitingFor waiting(std::to_string(count) + " lines at the instrument");
     QDeadlineTimer deadline(timeout);
     while (!deadline.hasExpired()) {
         if (server_->transcript().received() >= count)

@@ -3,6 +3,7 @@
 #include "panel/main_form.h"
 #include "sim/pty_server.h"
 #include "tests/support/modal_answerer.h"
+#include "tests/support/watchdog.h"
 
 #include <chrono>
 #include <memory>
@@ -43,6 +44,7 @@ public:
     QStringList restartArguments() const { return restartArguments_; }
 
 private:
+    StallWatch stallWatch_; // first: it outlives the panel's destruction
     std::unique_ptr<sim::PtyServer> server_;
     std::unique_ptr<TMainForm> form_;
     ModalAnswerer answers_;

@@ -484,13 +484,15 @@ private Q_SLOTS:
     void idleConnectionsGiveWay() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving()));
+        constexpr qint64 kIdleMs = 600; // IdleTakeoverMs, shortened for the test
+        h.form()->CommandSocket()->setIdleTakeoverMs(kIdleMs);
         std::vector<std::unique_ptr<QTcpSocket>> idle;
         for (int i = 0; i < ScpiServer::MaxClients; ++i) {
             idle.push_back(connectTo(h));
             QVERIFY(idle.back());
             QTest::qWait(20);
         }
-        QTest::qWait(int(ScpiServer::IdleTakeoverMs) + 200);
+        QTest::qWait(int(kIdleMs) + 200);
         idle.back()->write("*IDN?\n"); // the last one is in use again
         QVERIFY(replyLine(*idle.back()).startsWith(QStringLiteral("PG,")));
         auto fresh = connectTo(h);

@@ -153,7 +153,10 @@ private Q_SLOTS:
         QVERIFY(link(path(h.instrument().devicePath()), name));
         serialport::SetPortTableOverride({name});
         QVERIFY(h.start());
-        h.answers().setAnswerDelay(3500);
+        // Six polls at a quarter of the usual interval, and past the search's
+        // grace, while the box stays open.
+        h.form()->StatusTimer->setInterval(250);
+        h.answers().setAnswerDelay(1500);
         h.answers().setFallback(QMessageBox::No);
         int boxesOpen = 0;
         h.answers().setBoxObserver([&](QMessageBox*) {

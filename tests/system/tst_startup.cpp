@@ -10,9 +10,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
 
 using testsupport::PanelHarness;
 
@@ -180,6 +184,44 @@ private Q_SLOTS:
         QVERIFY(h.waitIdle());
         QVERIFY(!communication::ShutdownBegun);
         QVERIFY(h.form()->StatusTimer->isActive());
+    }
+
+    // A panel stuck outside its event loop (a read that never returns) cannot
+    // run a timer; the test still ends, with a failure saying what it waited
+    // for, within the watchdog's limit (2 s here instead of 30).
+    void stuckPanelEndsTheTest() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PG_STUCK_CHILD"), QStringLiteral("1"));
+        env.insert(QStringLiteral("PG_WATCHDOG_SECONDS"), QStringLiteral("2"));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("stuckChild")});
+        QVERIFY(child.waitForFinished(30000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() != 0,
+                 output.constData());
+        QVERIFY2(output.contains("watchdog: the GUI thread has been outside its event loop for 2 s "
+                                 "(test stuckChild, waiting for "),
+                 output.constData());
+        QVERIFY2(output.contains(" lines at the instrument); ending the test"), output.constData());
+    }
+
+    // The child's half: the panel's next timer blocks in a read of a pipe
+    // nobody writes to.
+    void stuckChild() {
+        if (!qEnvironmentVariableIsSet("PG_STUCK_CHILD"))
+            QSKIP("runs inside stuckPanelEndsTheTest");
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        int pipe[2];
+        QVERIFY(::pipe(pipe) == 0);
+        QTimer::singleShot(0, h.form(), [&] {
+            char byte;
+            (void)!::read(pipe[0], &byte, 1);
+        });
+        h.waitForLineCount(h.mark() + 1000, std::chrono::seconds(60));
+        QFAIL("the watchdog did not end the test");
     }
 };
 

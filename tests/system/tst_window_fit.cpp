@@ -171,6 +171,7 @@ private Q_SLOTS:
     void placeIsRemembered() {
         QCOMPARE(QGuiApplication::screens().size(), 2);
         QTemporaryDir dir;
+        const QByteArray ownSettings = qgetenv("PG5400_SETTINGS");
         qputenv("PG5400_SETTINGS", dir.filePath(QStringLiteral("s.ini")).toLocal8Bit());
         const auto opened = [](QPoint* at, QString* screen) {
             PanelHarness h("5404+");
@@ -220,7 +221,7 @@ private Q_SLOTS:
             h.form()->close();
         }
         QCOMPARE(LoadPlacement().framePos, QPoint(300, 200));
-        qunsetenv("PG5400_SETTINGS");
+        qputenv("PG5400_SETTINGS", ownSettings);
     }
 };
 
