@@ -14,6 +14,9 @@ namespace pg5400 {
 
 namespace {
 
+// How long a client that is told goodbye may take to read it.
+constexpr int kGoodbyeMs = 2000;
+
 // A question is a line with a header (the text before its first blank) that
 // ends in "?"; in a compound line any of its ";"-separated parts. Only
 // questions are owed a reply.
@@ -206,20 +209,50 @@ bool ScpiServer::takeOverIdleSlot() {
             idlest = client.get();
     if (!idlest)
         return false;
-    if (idlest->socket)
-        idlest->socket->write("? connection given to a newer client after being idle\n");
-    if (idlest->socket)
-        idlest->socket->flush();
-    cutOff(*idlest, QStringLiteral("idle for %1 s while a new client waited")
-                        .arg(idlest->lastHeard.elapsed() / 1000));
+    // The farewell's write may find the client reset and end it at once
+    // (its disconnected signal frees the client): take what the notice
+    // needs first, let go of the client, then say goodbye.
+    const QString why = QStringLiteral("idle for %1 s while a new client waited")
+                            .arg(idlest->lastHeard.elapsed() / 1000);
+    const QString name = idlest->name;
+    const QPointer<QTcpSocket> socket = idlest->socket;
+    release(socket);
+    sayGoodbye(socket, "? connection given to a newer client after being idle\n");
+    notify(QStringLiteral("Script connection from %1 cut off: %2").arg(name, why));
+    return true;
+}
+
+void ScpiServer::sayGoodbye(const QPointer<QTcpSocket>& socket, const char* farewell) {
+    if (!socket)
+        return;
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->write(farewell);
+    socket->disconnectFromHost();
+    // A peer that never reads would keep the closing socket for ever.
+    QTimer::singleShot(kGoodbyeMs, socket, [s = socket.data()] {
+        s->abort();
+        s->deleteLater();
+    });
+}
+
+bool ScpiServer::send(Client& client, const QByteArray& bytes) {
+    // The one way out to a client: replies and refusals alike count against
+    // what it has left unread.
+    QTcpSocket* socket = client.socket;
+    if (!socket)
+        return false;
+    if (socket->bytesToWrite() + bytes.size() > MaxUnreadBytes) {
+        cutOff(client, QStringLiteral("it does not read its replies (%1 bytes unread)")
+                           .arg(socket->bytesToWrite()));
+        return false;
+    }
+    socket->write(bytes);
     return true;
 }
 
 void ScpiServer::turnAway(QTcpSocket* socket, const QString& why, const char* answer) {
     notify(QStringLiteral("Script connection from %1 refused: %2").arg(peerName(socket), why));
-    socket->write(answer);
-    socket->disconnectFromHost();
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    sayGoodbye(socket, answer);
 }
 
 void ScpiServer::notify(const QString& text) {
@@ -268,18 +301,17 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
 }
 
 void ScpiServer::takeLine(Client& client, const QString& line) {
-    QTcpSocket* socket = client.socket;
     if (looksLikeHttp(line)) {
         cutOff(client, QStringLiteral("it sent an HTTP request (a web page?), not command lines"));
         return;
     }
     // Anything the instrument could not take is refused here rather than sent.
     if (!communication::cmd::IsCommandText(line)) {
-        socket->write("? not a command line (printable characters, at most 256)\n");
+        send(client, "? not a command line (printable characters, at most 256)\n");
         return;
     }
     if (hooks_.demo && hooks_.demo() && isQuestion(line)) {
-        socket->write("? demonstration mode: no instrument to ask\n");
+        send(client, "? demonstration mode: no instrument to ask\n");
         return;
     }
     if (client.waiting.size() + client.inQueue >= MaxPendingLines) {
@@ -326,21 +358,15 @@ void ScpiServer::answered(QTcpSocket* socket, const QString& line, const QString
     if (!client)
         return;
     client->inQueue = std::max(0, client->inQueue - 1);
-    // A client that does not read its replies would pile them up here.
-    if (socket->bytesToWrite() > MaxUnreadBytes) {
-        cutOff(*client, QStringLiteral("it does not read its replies (%1 bytes unread)")
-                            .arg(socket->bytesToWrite()));
-        return;
-    }
     if (isQuestion(line)) {
         // Every question gets exactly one line, so a script never waits in vain.
         const QString text =
             reply.isEmpty() ? QStringLiteral("? no reply from the instrument") : reply;
-        socket->write(text.toLatin1() + '\n');
+        send(*client, text.toLatin1() + '\n');
         return;
     }
-    if (communication::cmd::isErrorReply(reply))
-        socket->write(reply.toLatin1() + '\n');
+    if (communication::cmd::isErrorReply(reply) && !send(*client, reply.toLatin1() + '\n'))
+        return;
     // The window catches up once the scripts have paused.
     quiet_.start();
 }
@@ -355,16 +381,19 @@ void ScpiServer::cutOff(Client& client, const QString& why) {
     notify(text);
 }
 
-void ScpiServer::drop(QTcpSocket* socket) {
+void ScpiServer::release(QTcpSocket* socket) {
     const auto it = std::find_if(clients_.begin(), clients_.end(),
                                  [socket](const auto& c) { return c->socket == socket; });
-    if (it == clients_.end())
-        return;
-    clients_.erase(it);
-    if (socket) {
+    if (it != clients_.end())
+        clients_.erase(it);
+    if (socket)
         socket->disconnect(this);
+}
+
+void ScpiServer::drop(QTcpSocket* socket) {
+    release(socket);
+    if (socket)
         socket->deleteLater();
-    }
 }
 
 } // namespace pg5400

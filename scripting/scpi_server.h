@@ -97,11 +97,17 @@ private:
     void feed(); // hands waiting lines to the queue, oldest first
     void answered(QTcpSocket* socket, const QString& line, const QString& reply);
     void cutOff(Client& client, const QString& why);
+    // Writes to a client within MaxUnreadBytes, or cuts it off (false).
+    bool send(Client& client, const QByteArray& bytes);
+    // A last line, then a graceful close (aborted if the peer never reads).
+    void sayGoodbye(const QPointer<QTcpSocket>& socket, const char* farewell);
     bool takeOverIdleSlot();
     void turnAway(QTcpSocket* socket, const QString& why, const char* answer);
     // Hands a notice on from the event loop.
     void notify(const QString& text);
     void drop(QTcpSocket* socket);
+    // Forgets the client of a socket and stops listening to it.
+    void release(QTcpSocket* socket);
     Client* find(QTcpSocket* socket);
 
     Hooks hooks_;

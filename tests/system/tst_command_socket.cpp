@@ -53,6 +53,15 @@ std::unique_ptr<QTcpSocket> connectTo(PanelHarness& h) {
 
 // The next whole line the client receives, without its LF; empty after the
 // time limit.
+// The command socket's IPv4 address, for clients made with ::socket.
+sockaddr_in panelAddress(PanelHarness& h) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(h.form()->CommandSocket()->port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
 QString replyLine(QTcpSocket& socket, int timeoutMs = 5000) {
     if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, timeoutMs))
         return {};
@@ -130,11 +139,8 @@ class TstCommandSocket : public QObject {
         // Its questions go out at once, not behind acknowledgements.
         const int noDelay = 1;
         ::setsockopt(deaf, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(h.form()->CommandSocket()->port());
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(deaf, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        const sockaddr_in a = panelAddress(h);
+        if (::connect(deaf, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
             state = QStringLiteral("connect failed");
             ::close(deaf);
             return Deaf::Stalled;
@@ -414,7 +420,7 @@ private Q_SLOTS:
             a.sin_family = AF_INET;
             a.sin_port = htons(port);
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
                 ::_exit(3);
             const char line[] = ":PULS0:PER 0.5\n*IDN?\n";
             [[maybe_unused]] ssize_t n = ::write(fd, line, sizeof line - 1);
@@ -505,6 +511,67 @@ private Q_SLOTS:
         for (std::size_t i = 1; i < idle.size(); ++i)
             QCOMPARE(idle[i]->state(), QAbstractSocket::ConnectedState);
         QCOMPARE(h.form()->CommandSocket()->clientCount(), ScpiServer::MaxClients);
+    }
+
+    // Scripts killed while idle: their resets wait unread at the panel when
+    // a fifth client comes, so the farewell to the one evicted meets a reset
+    // connection (which Qt may end at once). The fifth is served, nothing of
+    // the evicted client is touched after (the sanitizer build checks).
+    void resetIdleClientsGiveWay() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        constexpr qint64 kIdleMs = 300;
+        h.form()->CommandSocket()->setIdleTakeoverMs(kIdleMs);
+        const sockaddr_in a = panelAddress(h);
+        std::vector<int> idle;
+        for (int i = 0; i < ScpiServer::MaxClients; ++i) {
+            idle.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            QVERIFY(::connect(idle.back(), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0);
+        }
+        QTRY_COMPARE(h.form()->CommandSocket()->clientCount(), ScpiServer::MaxClients);
+        QTest::qWait(int(kIdleMs) + 100);
+        // From here until the fifth has connected the panel runs no event.
+        for (int fd : idle) {
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::close(fd);
+        }
+        QTcpSocket fifth;
+        fifth.connectToHost(QHostAddress::LocalHost, h.form()->CommandSocket()->port());
+        QVERIFY(fifth.waitForConnected(5000));
+        fifth.write("*IDN?\n");
+        QVERIFY(replyLine(fifth).startsWith(QStringLiteral("PG,5404+,")));
+        QTRY_COMPARE(h.form()->CommandSocket()->clientCount(), 1);
+    }
+
+    // A script that sends only lines the panel refuses, and never reads the
+    // refusals, is held to the same limit as one that asks: cut off, and
+    // nothing of it reaches the instrument.
+    void refusedLinesCountAgainstTheUnreadLimit() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start(serving()));
+        h.form()->StatusTimer->stop();
+        const std::size_t mark = h.mark();
+        const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int small = 4096;
+        ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        const sockaddr_in a = panelAddress(h);
+        QVERIFY(::connect(deaf, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0);
+        const QByteArray burst = QByteArray("\x01\n").repeated(500);
+        const auto connected = [&] {
+            pollfd p{deaf, POLLRDHUP, 0};
+            return ::poll(&p, 1, 0) == 0;
+        };
+        // 2 bytes asked for 57 written: past 64 KiB unread within a few
+        // thousand lines; 50,000 lines would be 2.8 MB.
+        for (int i = 0; i < 100 && connected(); ++i) {
+            ::send(deaf, burst.constData(), size_t(burst.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!connected(), 5000);
+        ::close(deaf);
+        QTRY_VERIFY(contains(terminalText(h.form()), QStringLiteral("does not read its replies")));
+        QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
     }
 
     // A script that asks and never reads its replies is cut off once they

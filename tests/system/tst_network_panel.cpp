@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 using testsupport::AddAccepterRows;
 using testsupport::PanelHarness;
@@ -33,8 +34,11 @@ std::vector<std::string> readBack(PanelHarness& h, qint64* ms) {
     QElapsedTimer clock;
     clock.start();
     h.form()->Up1Click(h.form()->Up1);
-    if (!h.waitIdle())
+    if (!h.waitIdle()) {
+        qWarning("the read-back did not end within 10 s (%d lines so far)",
+                 int(h.linesSince(m).size()));
         return {};
+    }
     *ms = clock.elapsed();
     return h.linesSince(m);
 }
@@ -90,7 +94,17 @@ private Q_SLOTS:
         QCOMPARE(communication::ComPort->BoundDevice(), server->url());
         QCOMPARE(h.linesSince(0), directStart);
         qint64 networkMs = 0;
-        QCOMPARE(readBack(h, &networkMs), directReadBack);
+        const std::vector<std::string> networkReadBack = readBack(h, &networkMs);
+        const auto differ = std::mismatch(networkReadBack.begin(), networkReadBack.end(),
+                                          directReadBack.begin(), directReadBack.end());
+        if (differ.first != networkReadBack.end() || differ.second != directReadBack.end())
+            qWarning("the read-backs differ at line %d of %d/%d: \"%s\" through the network, "
+                     "\"%s\" on the pseudo-terminal",
+                     int(differ.first - networkReadBack.begin()), int(networkReadBack.size()),
+                     int(directReadBack.size()),
+                     differ.first != networkReadBack.end() ? differ.first->c_str() : "(end)",
+                     differ.second != directReadBack.end() ? differ.second->c_str() : "(end)");
+        QCOMPARE(networkReadBack, directReadBack);
         qInfo("read-back of %d lines: %lld ms on the pseudo-terminal, %lld ms through %s",
               int(directReadBack.size()), directMs, networkMs, qPrintable(server->url()));
     }
