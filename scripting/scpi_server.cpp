@@ -101,10 +101,11 @@ ScpiServer::~ScpiServer() {
 }
 
 bool ScpiServer::listen(const ServeAddress& where, QString& error) {
+    const bool both = where.address.isNull();
     const QList<QHostAddress> addresses =
-        where.address.isNull() ? QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost),
-                                                     QHostAddress(QHostAddress::LocalHostIPv6)}
-                               : QList<QHostAddress>{where.address};
+        both ? QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost),
+                                   QHostAddress(QHostAddress::LocalHostIPv6)}
+             : QList<QHostAddress>{where.address};
     quint16 port = where.port;
     QStringList failures;
     for (const QHostAddress& address : addresses) {
@@ -112,7 +113,14 @@ bool ScpiServer::listen(const ServeAddress& where, QString& error) {
         server->setMaxPendingConnections(MaxClients);
         // Port 0 lets the system choose once; the second address takes the same.
         if (!server->listen(address, port)) {
-            failures << address.toString() + QStringLiteral(": ") + server->errorString();
+            // Only a machine without IPv6 may leave ::1 out: where another
+            // program holds either address, scripts given it would reach
+            // that program instead, and it could answer in our name.
+            const bool noIpv6 = address.protocol() == QAbstractSocket::IPv6Protocol &&
+                                server->serverError() != QAbstractSocket::AddressInUseError &&
+                                server->serverError() != QAbstractSocket::SocketAccessError;
+            if (!both || !noIpv6)
+                failures << address.toString() + QStringLiteral(": ") + server->errorString();
             delete server;
             continue;
         }
@@ -120,10 +128,11 @@ bool ScpiServer::listen(const ServeAddress& where, QString& error) {
         connect(server, &QTcpServer::newConnection, this, [this, server] { accept(server); });
         servers_ << server;
     }
-    if (servers_.isEmpty()) {
+    if (servers_.isEmpty() || !failures.isEmpty()) {
         error = QStringLiteral("Cannot listen for scripts on port %1 (%2)")
                     .arg(where.port)
                     .arg(failures.join(QStringLiteral("; ")));
+        close();
         return false;
     }
     return true;

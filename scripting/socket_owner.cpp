@@ -37,14 +37,20 @@ qint64 LoopbackPeerOwner(const QHostAddress& peer, quint16 peerPort, const QHost
         return -1;
     const QByteArray wantedLocal = tableForm(peer, peerPort);
     const QByteArray wantedRemote = tableForm(local, localPort);
-    table.readLine(); // the heading
-    while (!table.atEnd()) {
-        // "sl local rem st tx:rx tr:when retrnsmt uid ..."
-        const QList<QByteArray> f = table.readLine().simplified().split(' ');
-        if (f.size() > 7 && f.at(1) == wantedLocal && f.at(2) == wantedRemote) {
-            bool ok = false;
-            const qint64 uid = f.at(7).toLongLong(&ok);
-            return ok ? uid : -1;
+    // The whole table at once: proc files read line by line can end early
+    // on large tables (atEnd() is true between the kernel's pages).
+    const QList<QByteArray> rows = table.readAll().split('\n');
+    for (qsizetype i = 1; i < rows.size(); ++i) { // row 0 is the heading
+        // "sl local rem st tx:rx tr:when retrnsmt uid timeout inode ..."
+        const QList<QByteArray> f = rows.at(i).simplified().split(' ');
+        if (f.size() > 9 && f.at(1) == wantedLocal && f.at(2) == wantedRemote) {
+            // A client that has closed already leaves an orphan or
+            // time-wait row, which the kernel writes with uid 0 and inode
+            // 0: that names nobody, least of all root.
+            bool uidOk = false, inodeOk = false;
+            const qint64 uid = f.at(7).toLongLong(&uidOk);
+            const qint64 inode = f.at(9).toLongLong(&inodeOk);
+            return uidOk && inodeOk && inode != 0 ? uid : -1;
         }
     }
     return -1;

@@ -5,7 +5,9 @@
 // The user who owns the other end of a loopback TCP connection, read from
 // the kernel's socket tables (/proc/net/tcp and tcp6): the client's socket
 // is the entry whose local end is the connection's peer and whose remote end
-// is ours. -1 when no such entry is found.
+// is ours. -1 when no such entry is found, or when it is no full socket (a
+// client that has closed leaves a row without owner): its owner cannot be
+// told, and the caller refuses it.
 namespace pg5400 {
 
 qint64 LoopbackPeerOwner(const QHostAddress& peer, quint16 peerPort, const QHostAddress& local,

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,6 +54,34 @@ std::unique_ptr<QTcpSocket> connectTo(PanelHarness& h) {
 
 // The next whole line the client receives, without its LF; empty after the
 // time limit.
+// A client of user nobody, in a child that makes only plain system calls:
+// sends a set line and a question, then reads the reply into out[1], or
+// closes at once.
+pid_t nobodyClient(quint16 port, const int out[2], bool leaveAtOnce) {
+    const pid_t child = ::fork();
+    if (child != 0)
+        return child;
+    ::close(out[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+        ::_exit(2);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+        ::_exit(3);
+    const char line[] = ":PULS0:PER 0.5\n*SAV 1\n*IDN?\n";
+    [[maybe_unused]] ssize_t n = ::write(fd, line, sizeof line - 1);
+    if (leaveAtOnce)
+        ::_exit(0);
+    char reply[256];
+    n = ::read(fd, reply, sizeof reply);
+    if (n > 0)
+        n = ::write(out[1], reply, size_t(n));
+    ::_exit(0);
+}
+
 // The command socket's IPv4 address, for clients made with ::socket.
 sockaddr_in panelAddress(PanelHarness& h) {
     sockaddr_in a{};
@@ -213,6 +242,22 @@ private Q_SLOTS:
             QVERIFY2(!ParseServeAddress(QString::fromLatin1(bad), a, error), bad);
             QVERIFY(!error.isEmpty());
         }
+    }
+
+    // Another program holding 127.0.0.1 on the port would get the scripts
+    // meant for the panel (and could answer in its name): the panel says so
+    // instead of serving ::1 alone.
+    void takenLoopbackIsReported() {
+        QTcpServer impostor;
+        QVERIFY(impostor.listen(QHostAddress::LocalHost, 0));
+        PanelHarness h("5404+");
+        TMainForm::StartOptions options = serving();
+        options.serveAddress.port = impostor.serverPort();
+        QVERIFY(h.start(options));
+        QCOMPARE(h.form()->CommandSocket()->port(), quint16(0));
+        QVERIFY(contains(terminalText(h.form()),
+                         QStringLiteral("Cannot listen for scripts on port %1 (127.0.0.1: ")
+                             .arg(impostor.serverPort())));
     }
 
     void questionsSetLinesAndTheWindow() {
@@ -409,27 +454,7 @@ private Q_SLOTS:
         const quint16 port = h.form()->CommandSocket()->port();
         int out[2];
         QCOMPARE(::pipe(out), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            // Only plain system calls in the child.
-            ::close(out[0]);
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(2);
-            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(port);
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
-                ::_exit(3);
-            const char line[] = ":PULS0:PER 0.5\n*IDN?\n";
-            [[maybe_unused]] ssize_t n = ::write(fd, line, sizeof line - 1);
-            char reply[256];
-            n = ::read(fd, reply, sizeof reply);
-            if (n > 0)
-                n = ::write(out[1], reply, size_t(n));
-            ::_exit(0);
-        }
+        const pid_t child = nobodyClient(port, out, false);
         ::close(out[1]);
         QByteArray reply;
         QVERIFY(QTest::qWaitFor(
@@ -447,6 +472,21 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
         QVERIFY(contains(terminalText(h.form()), QStringLiteral("another user (uid 65534)")));
+
+        // One that sends and closes while the panel is busy: its end of the
+        // connection is an orphan by the time the panel looks, a row that
+        // names no owner (uid 0), and is refused all the same.
+        QCOMPARE(::pipe(out), 0);
+        const pid_t gone = nobodyClient(port, out, true);
+        ::close(out[1]);
+        ::close(out[0]);
+        int status = 0;
+        QCOMPARE(::waitpid(gone, &status, 0), gone); // the panel runs no event meanwhile
+        ::usleep(100 * 1000);
+        QTest::qWait(200);
+        QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
+        QTRY_VERIFY(contains(terminalText(h.form()), QStringLiteral("its owner cannot be told")));
+
         // This user's scripts are served as before.
         auto mine = connectTo(h);
         QVERIFY(mine);
