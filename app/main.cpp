@@ -1,3 +1,4 @@
+#include "panel/exit_signals.h"
 #include "panel/main_form.h"
 
 #include <QApplication>
@@ -42,6 +43,8 @@ const char* const kHelp =
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything can write to a closed standard error.
+    pg5400::IgnoreBrokenOutputSignals();
     // Answered before any window system is touched, so they work on a console.
     bool styleNamed = false;
     for (int i = 1; i < argc; ++i) {

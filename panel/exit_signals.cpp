@@ -66,4 +66,9 @@ void ExitSignals::readSignals() {
         onSignal_(last);
 }
 
+void IgnoreBrokenOutputSignals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 } // namespace pg5400

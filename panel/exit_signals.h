@@ -25,4 +25,10 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
+// A closed pipe on standard error (the terminal of `pg5400 2>&1 | tee` gone)
+// or a log at the file-size limit must not end the program: SIGPIPE and
+// SIGXFSZ are ignored, and the write that met them fails instead (the log
+// already handles a short write). Called first thing in main().
+void IgnoreBrokenOutputSignals();
+
 } // namespace pg5400

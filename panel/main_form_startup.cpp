@@ -185,14 +185,16 @@ bool TMainForm::FormCreate(const StartOptions& options) {
 void TMainForm::ExitOnSignals() {
     if (exitSignals)
         return;
+    IgnoreBrokenOutputSignals();
     exitSignals = new ExitSignals(
         [this](int signal) {
             const QString text = QStringLiteral("Ended by signal %1 (%2)")
                                      .arg(signal)
                                      .arg(QLatin1String(sigabbrev_np(signal)));
             communication::LogNote(text);
-            std::fprintf(stderr, "pg5400: %s\n", qPrintable(text));
             ExitApp();
+            // Last: standard error may lead nowhere any more (a closed pipe).
+            std::fprintf(stderr, "pg5400: %s\n", qPrintable(text));
         },
         this);
 }

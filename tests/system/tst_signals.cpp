@@ -12,9 +12,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <unistd.h>
 
 using testsupport::PanelHarness;
 
@@ -30,16 +32,35 @@ private Q_SLOTS:
 void TstSignals::endLikeExit_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("duringPoll");
+    QTest::addColumn<bool>("deadStderr");
     for (const auto& [name, signal] :
          {std::pair{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGINT", SIGINT}}) {
-        QTest::addRow("%s during a read-back", name) << signal << false;
-        QTest::addRow("%s during a poll", name) << signal << true;
+        QTest::addRow("%s during a read-back", name) << signal << false << false;
+        QTest::addRow("%s during a poll", name) << signal << true << false;
     }
+    // `pg5400 -serve 2>&1 | tee run.log` in a terminal that was closed.
+    QTest::addRow("SIGTERM with standard error a closed pipe") << SIGTERM << false << true;
 }
 
 void TstSignals::endLikeExit() {
     QFETCH(int, signal);
     QFETCH(bool, duringPoll);
+    QFETCH(bool, deadStderr);
+    int savedStderr = -1;
+    if (deadStderr) {
+        int p[2];
+        QCOMPARE(::pipe(p), 0);
+        ::close(p[0]);
+        savedStderr = ::dup(2);
+        ::dup2(p[1], 2);
+        ::close(p[1]);
+    }
+    const auto restoreStderr = qScopeGuard([&] {
+        if (savedStderr >= 0) {
+            ::dup2(savedStderr, 2);
+            ::close(savedStderr);
+        }
+    });
     sim::ServerOptions options;
     options.instrument.model = "5454";
     PanelHarness h(options);
