@@ -15,9 +15,10 @@ build_and_test() {
     cmake -S . -B "$dir" -G Ninja "$@"
     cmake --build "$dir" -j "$jobs"
     local built=$SECONDS
-    # Twice as many tests as cores: most of a test's time is spent waiting on
-    # the simulated instrument's serial timing, not computing.
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j $((jobs * 2))
+    # One test more than cores: most of a test's time is spent waiting on the
+    # simulated instrument's serial timing, not computing (twice as many
+    # made a timing-sensitive test fail once in four runs).
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j $((jobs + 1))
     echo "$dir: built in $((built - started)) s, tested in $((SECONDS - built)) s"
 }
 
