@@ -31,6 +31,13 @@
 #include <QTest>
 #include <QTimer>
 
+// One more read-back changes nothing on the screen; where it does, the
+// failure names every change.
+#define VERIFY_READBACK_CHANGES_NOTHING(h)                                                         \
+    do {                                                                                           \
+        const QStringList changes = ReadBackChanges(h);                                            \
+        QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral("\n  "))));             \
+    } while (false)
 using namespace std::chrono_literals;
 using namespace testsupport;
 using namespace pg5400;
@@ -184,12 +191,12 @@ private Q_SLOTS:
         QCOMPARE(f->RunStopbtn->text(), QStringLiteral("Run"));
         QCOMPARE(f->SendEdit->count(), historyBefore);
         QVERIFY(h.setLinesSince(mark).empty());
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
         // Once it is over the same input takes.
         QueueClick(f->ChEnablebox[1]);
         QTRY_COMPARE(f->ChEnablebox[1]->isChecked(), !enabledBefore);
         QVERIFY(h.waitIdle());
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
     }
 
     // An edit clicked while a poll waits for its reply is kept for after it.
@@ -217,7 +224,7 @@ private Q_SLOTS:
         h.instrument().setFaults(slow);
         QVERIFY(h.waitIdle());
         QCOMPARE(QLines(h.setLinesSince(0)).filter(QStringLiteral(":PULS1:STAT")).size(), 1);
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
     }
 
     // Lines queued before a refresh or recall reach the instrument first; the
@@ -249,7 +256,7 @@ private Q_SLOTS:
         QCOMPARE(wire.mid(0, 2), (QStringList{":PULS0:PER 0.003000000", "*RCL 2"}));
         QCOMPARE(ask(h, ":PULS0:PER?"), std::string("0.002000000000"));
         QCOMPARE(f->PeriodAdj->Value(), 0.002);
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
     }
 
     // A Run click before the launch read-back, whose reply comes late: the
@@ -271,7 +278,7 @@ private Q_SLOTS:
         QVERIFY(ask(h, ":PULS0:STAT?") == "1");
         QCOMPARE(f->RunStopbtn->text(), QStringLiteral("Stop"));
         QVERIFY(f->PeriodAdj->Value() > 0);
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
     }
 
     // A failed log write inside an exchange: its box opens only after the
@@ -304,7 +311,7 @@ private Q_SLOTS:
         QVERIFY(!f->EnableLoggingMenu->isChecked());
         QVERIFY(h.waitIdle());
         QCOMPARE(ask(h, ":PULS0:BCO?"), std::string("9"));
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
     }
 
     // "Ch B" typed into channel A's list while B follows A: refused once,
@@ -348,7 +355,7 @@ private Q_SLOTS:
         TaskBusy = false;
         f->TaskTimer->start();
         QVERIFY(h.waitIdle());
-        QCOMPARE(ReadBackChanges(h), QStringList());
+        VERIFY_READBACK_CHANGES_NOTHING(h);
         QVERIFY(!Running);
     }
 };
