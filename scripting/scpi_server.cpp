@@ -116,10 +116,10 @@ bool ScpiServer::listen(const ServeAddress& where, QString& error) {
             // Only a machine without IPv6 may leave ::1 out: where another
             // program holds either address, scripts given it would reach
             // that program instead, and it could answer in our name.
-            const bool noIpv6 = address.protocol() == QAbstractSocket::IPv6Protocol &&
-                                server->serverError() != QAbstractSocket::AddressInUseError &&
-                                server->serverError() != QAbstractSocket::SocketAccessError;
-            if (!both || !noIpv6)
+            const bool noIpv6Here = both && address.protocol() == QAbstractSocket::IPv6Protocol &&
+                                    server->serverError() != QAbstractSocket::AddressInUseError &&
+                                    server->serverError() != QAbstractSocket::SocketAccessError;
+            if (!noIpv6Here)
                 failures << address.toString() + QStringLiteral(": ") + server->errorString();
             delete server;
             continue;

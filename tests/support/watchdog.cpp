@@ -7,12 +7,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -26,7 +25,6 @@ std::atomic<Clock::rep> lastBeat{0};
 
 struct Watch {
     std::mutex mutex;
-    std::condition_variable wake;
     std::vector<std::string> waits; // one per live StallWatch, innermost last
     bool running = false;
     QPointer<QTimer> beat;
@@ -54,9 +52,9 @@ void stamp() {
 void run() {
     Watch& w = watch();
     const auto limit = std::chrono::seconds(StallLimitSeconds());
-    std::unique_lock lock(w.mutex);
     for (;;) {
-        w.wake.wait_for(lock, std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::lock_guard lock(w.mutex);
         if (w.waits.empty())
             continue;
         const Clock::time_point beat{Clock::duration{lastBeat.load(std::memory_order_relaxed)}};

@@ -52,12 +52,20 @@ std::unique_ptr<QTcpSocket> connectTo(PanelHarness& h) {
     return socket;
 }
 
-// The next whole line the client receives, without its LF; empty after the
-// time limit.
+// 127.0.0.1:port, for clients made with ::socket.
+sockaddr_in loopbackAddress(quint16 port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
 // A client of user nobody, in a child that makes only plain system calls:
 // sends a set line and a question, then reads the reply into out[1], or
 // closes at once.
 pid_t nobodyClient(quint16 port, const int out[2], bool leaveAtOnce) {
+    const sockaddr_in a = loopbackAddress(port);
     const pid_t child = ::fork();
     if (child != 0)
         return child;
@@ -65,10 +73,6 @@ pid_t nobodyClient(quint16 port, const int out[2], bool leaveAtOnce) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0)
         ::_exit(2);
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
         ::_exit(3);
     const char line[] = ":PULS0:PER 0.5\n*SAV 1\n*IDN?\n";
@@ -82,15 +86,13 @@ pid_t nobodyClient(quint16 port, const int out[2], bool leaveAtOnce) {
     ::_exit(0);
 }
 
-// The command socket's IPv4 address, for clients made with ::socket.
+// The command socket's IPv4 address.
 sockaddr_in panelAddress(PanelHarness& h) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(h.form()->CommandSocket()->port());
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
+    return loopbackAddress(h.form()->CommandSocket()->port());
 }
 
+// The next whole line the client receives, without its LF; empty after the
+// time limit.
 QString replyLine(QTcpSocket& socket, int timeoutMs = 5000) {
     if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, timeoutMs))
         return {};
