@@ -38,6 +38,19 @@ bool looksLikeHttp(const QString& line) {
            line.startsWith(QStringLiteral("Host:"), Qt::CaseInsensitive);
 }
 
+// The first line so far holds a byte no command line has (a TLS hello starts
+// with 0x16, binary data soon has one): no need to wait for its end.
+bool startsWithForeignBytes(const QByteArray& partial) {
+    for (const char c : partial) {
+        if (c == '\n')
+            return false;
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7f)
+            return true;
+    }
+    return false;
+}
+
 QString peerName(const QTcpSocket* socket) {
     return HostAndPort(socket->peerAddress(), socket->peerPort());
 }
@@ -94,6 +107,9 @@ ScpiServer::ScpiServer(Hooks hooks, QObject* parent) : QObject(parent), hooks_(s
         if (hooks_.settle)
             hooks_.settle();
     });
+    heldBack_.setSingleShot(true);
+    heldBack_.setInterval(1000);
+    connect(&heldBack_, &QTimer::timeout, this, &ScpiServer::sayWhatWasHeldBack);
 }
 
 ScpiServer::~ScpiServer() {
@@ -182,8 +198,9 @@ void ScpiServer::accept(QTcpServer* server) {
                 continue;
             }
         }
-        if (int(clients_.size()) >= MaxClients && !takeOverIdleSlot()) {
-            turnAway(socket, QStringLiteral("%1 clients are connected already").arg(MaxClients),
+        if (count(true) >= MaxNewcomers && !makeRoomForNewcomer()) {
+            turnAway(socket,
+                     QStringLiteral("%1 new connections have sent nothing yet").arg(MaxNewcomers),
                      "? too many clients\n");
             continue;
         }
@@ -207,12 +224,53 @@ void ScpiServer::accept(QTcpServer* server) {
     }
 }
 
+int ScpiServer::count(bool newcomers) const {
+    return int(std::count_if(clients_.begin(), clients_.end(),
+                             [newcomers](const auto& c) { return c->newcomer == newcomers; }));
+}
+
+bool ScpiServer::makeRoomForNewcomer() {
+    // A connection that never speaks (a browser's preconnect) must not keep
+    // scripts out for long.
+    Client* silent = nullptr;
+    for (auto& client : clients_)
+        if (client->newcomer && client->lastHeard.hasExpired(NewcomerQuietMs) &&
+            (!silent || client->lastHeard.elapsed() > silent->lastHeard.elapsed()))
+            silent = client.get();
+    if (!silent)
+        return false;
+    const QString name = silent->name;
+    const QPointer<QTcpSocket> socket = silent->socket;
+    const QString host = socket ? socket->peerAddress().toString() : QString();
+    release(socket);
+    sayGoodbye(socket, "? connection given to a newer client after sending nothing\n");
+    const QString why = QStringLiteral("it sent nothing for %1 s while a new client waited")
+                            .arg(NewcomerQuietMs / 1000);
+    notify(QStringLiteral("Script connection from %1 cut off: %2").arg(name, why), host, why);
+    return true;
+}
+
+bool ScpiServer::admit(Client& client) {
+    if (count(false) >= MaxClients && !takeOverIdleSlot()) {
+        const QPointer<QTcpSocket> socket = client.socket;
+        const QString name = client.name;
+        const QString host = socket ? socket->peerAddress().toString() : QString();
+        release(socket); // the client is gone from here on
+        sayGoodbye(socket, "? too many clients\n");
+        const QString why = QStringLiteral("%1 clients are connected already").arg(MaxClients);
+        notify(QStringLiteral("Script connection from %1 refused: %2").arg(name, why), host, why);
+        return false;
+    }
+    client.newcomer = false;
+    return true;
+}
+
 bool ScpiServer::takeOverIdleSlot() {
     // Connections left open and unused must not lock every other script out:
     // the one quiet longest, with nothing in flight, gives way.
     Client* idlest = nullptr;
     for (auto& client : clients_)
-        if (client->waiting.isEmpty() && client->inQueue == 0 &&
+        if (!client->newcomer && client->waiting.isEmpty() && client->inQueue == 0 &&
             client->lastHeard.hasExpired(idleTakeoverMs_) &&
             (!idlest || client->lastHeard.elapsed() > idlest->lastHeard.elapsed()))
             idlest = client.get();
@@ -260,11 +318,24 @@ bool ScpiServer::send(Client& client, const QByteArray& bytes) {
 }
 
 void ScpiServer::turnAway(QTcpSocket* socket, const QString& why, const char* answer) {
-    notify(QStringLiteral("Script connection from %1 refused: %2").arg(peerName(socket), why));
+    notify(QStringLiteral("Script connection from %1 refused: %2").arg(peerName(socket), why),
+           socket->peerAddress().toString(), why);
     sayGoodbye(socket, answer);
 }
 
-void ScpiServer::notify(const QString& text) {
+void ScpiServer::notify(const QString& text, const QString& peerHost, const QString& why) {
+    if (!peerHost.isEmpty()) {
+        // A script (or web page) opening connections in a loop would fill the
+        // terminal and the log with one line each.
+        RecentNotices& recent = recentNotices_[peerHost + QLatin1Char('\n') + why];
+        if (recent.last.isValid() && !recent.last.hasExpired(heldBack_.interval())) {
+            ++recent.heldBack;
+            if (!heldBack_.isActive())
+                heldBack_.start();
+            return;
+        }
+        recent.last.start();
+    }
     // Never from inside the server's own call path: a notice may open a box
     // (the log cannot be written), whose event loop runs this server's slots
     // and may free the client the caller still holds.
@@ -277,6 +348,27 @@ void ScpiServer::notify(const QString& text) {
         Qt::QueuedConnection);
 }
 
+void ScpiServer::sayWhatWasHeldBack() {
+    for (auto it = recentNotices_.begin(); it != recentNotices_.end();) {
+        if (it->heldBack > 0) {
+            const QString text = QStringLiteral("Script connections from %1: %2 more the same "
+                                                "way in the last second (%3)")
+                                     .arg(it.key().section(QLatin1Char('\n'), 0, 0))
+                                     .arg(it->heldBack)
+                                     .arg(it.key().section(QLatin1Char('\n'), 1));
+            it->heldBack = 0;
+            it->last.start();
+            notify(text);
+        }
+        if (it->last.hasExpired(heldBack_.interval()))
+            it = recentNotices_.erase(it);
+        else
+            ++it;
+    }
+    if (!recentNotices_.isEmpty())
+        heldBack_.start();
+}
+
 void ScpiServer::readFrom(QTcpSocket* socket) {
     Client* client = find(socket);
     if (!client)
@@ -284,6 +376,11 @@ void ScpiServer::readFrom(QTcpSocket* socket) {
     client->lastHeard.start();
     while (socket->bytesAvailable() > 0) {
         client->partial += socket->read(MaxLineBytes);
+        if (client->newcomer && startsWithForeignBytes(client->partial)) {
+            cutOff(*client, QStringLiteral("its first line is no command text (a TLS hello "
+                                           "from a browser, binary data?)"));
+            return;
+        }
         qsizetype end;
         while ((end = client->partial.indexOf('\n')) >= 0) {
             QByteArray bytes = client->partial.left(end);
@@ -314,8 +411,17 @@ void ScpiServer::takeLine(Client& client, const QString& line) {
         cutOff(client, QStringLiteral("it sent an HTTP request (a web page?), not command lines"));
         return;
     }
+    const bool commandText = communication::cmd::IsCommandText(line);
+    if (client.newcomer) {
+        if (!commandText) {
+            cutOff(client, QStringLiteral("its first line is no command line"));
+            return;
+        }
+        if (!admit(client))
+            return;
+    }
     // Anything the instrument could not take is refused here rather than sent.
-    if (!communication::cmd::IsCommandText(line)) {
+    if (!commandText) {
         send(client, "? not a command line (printable characters, at most 256)\n");
         return;
     }
@@ -384,10 +490,11 @@ void ScpiServer::cutOff(Client& client, const QString& why) {
     const QString text =
         QStringLiteral("Script connection from %1 cut off: %2").arg(client.name, why);
     QPointer<QTcpSocket> socket = client.socket;
+    const QString host = socket ? socket->peerAddress().toString() : QString();
     drop(socket); // the client is gone from here on
     if (socket)
         socket->abort();
-    notify(text);
+    notify(text, host, why);
 }
 
 void ScpiServer::release(QTcpSocket* socket) {

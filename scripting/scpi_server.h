@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -41,9 +42,12 @@ QString ServeAddressText(const ServeAddress& where);
 // ending in LF. Set lines get an answer only when the instrument answered
 // with an error. Memory stays bounded: long lines, too many clients, clients
 // that send faster than the instrument answers or do not read their replies
-// are cut off. On loopback only this user's (and root's) clients are served,
-// and a client that speaks HTTP (a web page making the browser connect) is
-// cut off before any of its lines is queued.
+// are cut off. On loopback only this user's (and root's) clients are served.
+// A new connection is on probation until its first line proves to be command
+// text: until then it holds none of the MaxClients slots and cannot evict an
+// idle client, and a first line that is anything else (HTTP from a web page
+// making the browser connect, a TLS hello, binary data) cuts it off before
+// any of its lines is queued.
 class ScpiServer : public QObject {
     Q_OBJECT
 public:
@@ -55,6 +59,10 @@ public:
     // A client quiet this long, with nothing in flight, gives its slot to a
     // new one when all are taken.
     static constexpr qint64 IdleTakeoverMs = 10000;
+    // Connections that have not sent a command line yet, beside MaxClients;
+    // one silent this long gives its place to the next newcomer.
+    static constexpr int MaxNewcomers = 4;
+    static constexpr qint64 NewcomerQuietMs = 3000;
 
     struct Hooks {
         // Hands one line to the command queue; false when it cannot take it
@@ -89,6 +97,7 @@ private:
         QStringList waiting;     // lines the queue could not take yet
         int inQueue = 0;         // lines handed over, reply not yet back
         QElapsedTimer lastHeard; // since its last line (or its connection)
+        bool newcomer = true;    // no command line from it yet
     };
 
     void accept(QTcpServer* server);
@@ -102,9 +111,18 @@ private:
     // A last line, then a graceful close (aborted if the peer never reads).
     void sayGoodbye(const QPointer<QTcpSocket>& socket, const char* farewell);
     bool takeOverIdleSlot();
+    // A newcomer's place for the one that arrives now, if one has been
+    // silent long enough to give it up.
+    bool makeRoomForNewcomer();
+    // A newcomer's first command line: it takes a slot, or is turned away.
+    bool admit(Client& client);
+    int count(bool newcomers) const;
     void turnAway(QTcpSocket* socket, const QString& why, const char* answer);
-    // Hands a notice on from the event loop.
-    void notify(const QString& text);
+    // Hands a notice on from the event loop; of several alike (one peer
+    // host, one reason) within a second only the first is shown, then how
+    // many followed.
+    void notify(const QString& text, const QString& peerHost = {}, const QString& why = {});
+    void sayWhatWasHeldBack();
     void drop(QTcpSocket* socket);
     // Forgets the client of a socket and stops listening to it.
     void release(QTcpSocket* socket);
@@ -115,6 +133,12 @@ private:
     std::vector<std::unique_ptr<Client>> clients_;
     QTimer retry_; // lines wait while commands are suspended or the queue is full
     QTimer quiet_; // the read-back once clients' set lines have stopped
+    struct RecentNotices {
+        QElapsedTimer last; // since the last notice shown about this host
+        int heldBack = 0;
+    };
+    QHash<QString, RecentNotices> recentNotices_;
+    QTimer heldBack_;
     qint64 idleTakeoverMs_ = IdleTakeoverMs;
 };
 

@@ -346,12 +346,19 @@ private Q_SLOTS:
         QVERIFY(h.waitIdle());
         QVERIFY(h.linesSince(mark).size() <= std::size_t(ScpiServer::MaxPendingLines));
 
-        // A fifth client is turned away; the first still gets answers.
+        // A fifth client is turned away at its first line; the first still
+        // gets answers.
+        good->write("*IDN?\n");
+        QVERIFY(!replyLine(*good).isEmpty());
         std::vector<std::unique_ptr<QTcpSocket>> more;
-        for (int i = 0; i < ScpiServer::MaxClients - 1; ++i)
+        for (int i = 0; i < ScpiServer::MaxClients - 1; ++i) {
             more.push_back(connectTo(h));
+            more.back()->write("*IDN?\n");
+            QVERIFY(!replyLine(*more.back()).isEmpty());
+        }
         auto fifth = connectTo(h);
         QVERIFY(fifth);
+        fifth->write("*IDN?\n");
         QCOMPARE(replyLine(*fifth), QStringLiteral("? too many clients"));
         good->write("*IDN?\n");
         QVERIFY(replyLine(*good).startsWith(QStringLiteral("PG,5402,")));
@@ -403,18 +410,37 @@ private Q_SLOTS:
         client->disconnectFromHost();
     }
 
-    // A web page can make the browser send a request to any local port; its
-    // lines, the header lines included, never reach the instrument.
+    // A web page can make the browser send a request to any local port: its
+    // lines, the header lines and the printable stretches of a TLS hello
+    // (https://127.0.0.1:PORT) included, never reach the instrument, and
+    // neither they nor a connection that sends nothing (a preconnect) take
+    // the slot of a script that was idle.
     void webPagesAreCutOff() {
         PanelHarness h("5404+");
         QVERIFY(h.start(serving()));
         TMainForm* f = h.form();
+        f->StatusTimer->stop();
+        constexpr qint64 kIdleMs = 300;
+        f->CommandSocket()->setIdleTakeoverMs(kIdleMs);
+        std::vector<std::unique_ptr<QTcpSocket>> scripts;
+        for (int i = 0; i < ScpiServer::MaxClients; ++i) {
+            scripts.push_back(connectTo(h));
+            QVERIFY(scripts.back());
+            scripts.back()->write("*IDN?\n");
+            QVERIFY(!replyLine(*scripts.back()).isEmpty());
+        }
+        auto preconnect = connectTo(h);
+        QVERIFY(preconnect);
         QVERIFY(h.waitIdle());
+        QTest::qWait(int(kIdleMs) + 100);
         const std::size_t mark = h.mark();
+        const QByteArray tlsHello("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\x8a\nWa*\n"
+                                  "QRN\nV-\n\xc0\x2b\xc0\x2f\x00\x9e\n:PULS0:PER 0.5\n",
+                                  46);
         for (const QByteArray& request :
              {QByteArray("POST / HTTP/1.1\r\nHost: 127.0.0.1:5025\r\nContent-Type: "
                          "text/plain\r\nContent-Length: 22\r\n\r\n:PULS0:PER 0.5\n*SAV 1\n"),
-              QByteArray("Host: 127.0.0.1\r\n:PULS0:PER 0.5\n")}) {
+              QByteArray("Host: 127.0.0.1\r\n:PULS0:PER 0.5\n"), tlsHello, tlsHello.left(5)}) {
             auto page = connectTo(h);
             QVERIFY(page);
             page->write(request);
@@ -424,6 +450,9 @@ private Q_SLOTS:
         QVERIFY(h.waitIdle());
         QCOMPARE(h.linesSince(mark), std::vector<std::string>{});
         QVERIFY(contains(terminalText(f), QStringLiteral("HTTP request")));
+        for (const auto& script : scripts)
+            QCOMPARE(script->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(preconnect->state(), QAbstractSocket::ConnectedState);
     }
 
     // Blanks around a question and questions inside a compound line: each
@@ -538,7 +567,8 @@ private Q_SLOTS:
         for (int i = 0; i < ScpiServer::MaxClients; ++i) {
             idle.push_back(connectTo(h));
             QVERIFY(idle.back());
-            QTest::qWait(20);
+            idle.back()->write("*IDN?\n");
+            QVERIFY(!replyLine(*idle.back()).isEmpty());
         }
         QTest::qWait(int(kIdleMs) + 200);
         idle.back()->write("*IDN?\n"); // the last one is in use again
@@ -569,6 +599,14 @@ private Q_SLOTS:
         for (int i = 0; i < ScpiServer::MaxClients; ++i) {
             idle.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
             QVERIFY(::connect(idle.back(), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0);
+            // Each is a script: a command line, its reply left unread.
+            QCOMPARE(::send(idle.back(), "*IDN?\n", 6, MSG_NOSIGNAL), ssize_t(6));
+            QVERIFY(QTest::qWaitFor(
+                [fd = idle.back()] {
+                    pollfd p{fd, POLLIN, 0};
+                    return ::poll(&p, 1, 0) == 1;
+                },
+                5000));
         }
         QTRY_COMPARE(h.form()->CommandSocket()->clientCount(), ScpiServer::MaxClients);
         QTest::qWait(int(kIdleMs) + 100);
@@ -593,12 +631,22 @@ private Q_SLOTS:
         PanelHarness h("5404+");
         QVERIFY(h.start(serving()));
         h.form()->StatusTimer->stop();
-        const std::size_t mark = h.mark();
         const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int small = 4096;
         ::setsockopt(deaf, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         const sockaddr_in a = panelAddress(h);
         QVERIFY(::connect(deaf, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0);
+        // A command line first: a newcomer whose first line is none is cut
+        // off at once.
+        QCOMPARE(::send(deaf, "*IDN?\n", 6, MSG_NOSIGNAL), ssize_t(6));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                pollfd p{deaf, POLLIN, 0};
+                return ::poll(&p, 1, 0) == 1;
+            },
+            5000));
+        QVERIFY(h.waitIdle());
+        const std::size_t mark = h.mark();
         const QByteArray burst = QByteArray("\x01\n").repeated(500);
         const auto connected = [&] {
             pollfd p{deaf, POLLRDHUP, 0};
