@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 namespace serialport {
 
@@ -49,6 +50,10 @@ public:
     // True when the open device has hung up (unplugged, pseudo-terminal
     // closed, connection closed) or is closed. No line is touched.
     virtual bool hungUp() const = 0;
+    // Called now and then while an open waits on something slow (a name
+    // server), so the window keeps being drawn; the device must survive
+    // whatever it runs.
+    virtual void setEventPump(std::function<void()>) {}
 };
 
 } // namespace serialport

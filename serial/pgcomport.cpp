@@ -26,16 +26,44 @@ void TPGComPort::showMessage(const QString& text) const {
 bool TPGComPort::Open() {
     if (Opened())
         Close();
-    if (!FOpenAllowed)
+    if (!FOpenAllowed || FOpening)
         return false;
+    QPointer<TPGComPort> self(this);
     for (;;) {
-        FDevicePath =
+        const QString path =
             FBoundPath.isEmpty() ? serialport::DevicePathForPort(FPortNumber) : FBoundPath;
-        FDevice = serialport::MakeDevice(FDevicePath);
-        if (FDevice->open(FDevicePath)) {
+        // The device is this frame's while it opens: a handler run by the
+        // event pump may close or delete this component meanwhile.
+        std::unique_ptr<serialport::Device> device = serialport::MakeDevice(path);
+        if (FAllowEvents)
+            device->setEventPump([self] {
+                if (!self)
+                    return;
+                // Nested reads and writes meet the in-use flag, as during a read.
+                const bool wasInUse = std::exchange(self->FPortInUse, true);
+                if (self->FEventPump)
+                    self->FEventPump();
+                else
+                    QCoreApplication::processEvents();
+                if (self)
+                    self->FPortInUse = wasInUse;
+            });
+        // A handler run while the open waits finds no port and none to open.
+        FOpening = true;
+        const bool opened = device->open(path);
+        if (!self)
+            return false;
+        FOpening = false;
+        device->setEventPump({});
+        if (opened && !FOpenAllowed) // shut down while it waited
+            return false;
+        if (opened) {
+            FDevicePath = path;
+            FDevice = std::move(device);
             FBoundPath = FDevicePath;
             break;
         }
+        FDevice = std::move(device); // keeps the failure for LastOpenFailure
         FDevicePath.clear();
         if (!FShowErrors || !askRetry(QStringLiteral("Error opening COM") +
                                       QString::number(FPortNumber) + QStringLiteral(": ")))

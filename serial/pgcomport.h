@@ -99,6 +99,7 @@ private:
     void showMessage(const QString& text) const;
 
     bool FAllowEvents = false;
+    bool FOpening = false; // an open waits (on a name server) with events running
     int FBaudRate = 9600;
     THandshake FHandshake = hsNone;
     TParity FParity = parNone;

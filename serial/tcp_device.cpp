@@ -104,47 +104,122 @@ NameResolver& resolver() {
     return r;
 }
 
-// The look-up runs on a thread of its own, which outlives a wait that gave up
-// and then frees what it found.
-int lookUp(const QString& host, quint16 port, addrinfo** out) {
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
+// Name look-ups run on one long-lived thread, one at a time: a name server
+// that stays silent holds that thread, not the window, and abandoned
+// look-ups cannot pile up threads until the process may make no more.
+class LookUpThread {
+public:
+    struct Job {
+        QByteArray host, service;
+        NameResolver resolve;
         bool finished = false;
         bool abandoned = false;
         int result = EAI_AGAIN;
         addrinfo* list = nullptr;
     };
-    auto shared = std::make_shared<Shared>();
-    std::thread([shared, resolve = resolver(), name = host.toUtf8(),
-                 service = QByteArray::number(port)] {
-        addrinfo* list = nullptr;
-        const int result = resolve(name.constData(), service.constData(), &streamHints, &list);
-        std::lock_guard lock(shared->mutex);
-        if (shared->abandoned) {
-            if (result == 0 && list)
-                ::freeaddrinfo(list);
-            return;
-        }
-        shared->result = result;
-        shared->list = result == 0 ? list : nullptr;
-        shared->finished = true;
-        shared->done.notify_all();
-    }).detach();
-    std::unique_lock lock(shared->mutex);
-    if (!shared->done.wait_for(lock, std::chrono::milliseconds(TcpDevice::kLookUpLimitMs),
-                               [&] { return shared->finished; })) {
-        shared->abandoned = true;
-        return EAI_AGAIN;
+
+    static LookUpThread& instance() {
+        // Never destroyed: the thread may still wait on a name server at exit.
+        static auto* it = new LookUpThread;
+        return *it;
     }
-    *out = shared->list;
-    return shared->result;
+
+    // Null while an earlier look-up (one given up on included) still runs.
+    std::shared_ptr<Job> start(const QString& host, quint16 port) {
+        std::lock_guard lock(mutex_);
+        if (job_)
+            return nullptr;
+        job_ = std::make_shared<Job>();
+        job_->host = host.toUtf8();
+        job_->service = QByteArray::number(port);
+        job_->resolve = resolver();
+        wake_.notify_all();
+        return job_;
+    }
+
+    // Waits up to the limit, calling pump about every 10 ms; false when the
+    // job has not finished (it is then abandoned, and frees what it finds).
+    bool wait(const std::shared_ptr<Job>& job, const std::function<void()>& pump) {
+        const QDeadlineTimer deadline(TcpDevice::kLookUpLimitMs);
+        std::unique_lock lock(mutex_);
+        while (!job->finished && !deadline.hasExpired()) {
+            done_.wait_for(lock, std::chrono::milliseconds(pump ? 10 : 1000),
+                           [&] { return job->finished; });
+            if (pump && !job->finished) {
+                lock.unlock();
+                pump();
+                lock.lock();
+            }
+        }
+        if (!job->finished)
+            job->abandoned = true;
+        return job->finished;
+    }
+
+    bool busy() {
+        std::lock_guard lock(mutex_);
+        return job_ != nullptr;
+    }
+
+private:
+    LookUpThread() {
+        std::thread([this] { run(); }).detach();
+    }
+
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return job_ && !job_->finished; });
+            const std::shared_ptr<Job> job = job_;
+            lock.unlock();
+            addrinfo* list = nullptr;
+            const int result =
+                job->resolve(job->host.constData(), job->service.constData(), &streamHints, &list);
+            lock.lock();
+            if (job->abandoned) {
+                if (result == 0 && list)
+                    ::freeaddrinfo(list);
+            } else {
+                job->result = result;
+                job->list = result == 0 ? list : nullptr;
+            }
+            job->finished = true;
+            job_.reset();
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::shared_ptr<Job> job_; // the one look-up in flight
+};
+
+constexpr int kStillBusy = INT_MIN; // a look-up result beside getaddrinfo's
+
+int lookUp(const QString& host, quint16 port, addrinfo** out, const std::function<void()>& pump) {
+    // An address written as numbers needs no name server.
+    addrinfo numeric = streamHints;
+    numeric.ai_flags |= AI_NUMERICHOST;
+    const QByteArray service = QByteArray::number(port);
+    if (::getaddrinfo(host.toUtf8().constData(), service.constData(), &numeric, out) == 0)
+        return 0;
+    const std::shared_ptr<LookUpThread::Job> job = LookUpThread::instance().start(host, port);
+    if (!job)
+        return kStillBusy;
+    if (!LookUpThread::instance().wait(job, pump))
+        return EAI_AGAIN;
+    *out = job->list;
+    return job->result;
 }
 
 } // namespace
 
 void SetNameResolver(NameResolver resolve) {
     resolver() = resolve ? std::move(resolve) : NameResolver(systemResolve);
+}
+
+bool NameLookUpInFlight() {
+    return LookUpThread::instance().busy();
 }
 
 TcpDevice::~TcpDevice() {
@@ -167,7 +242,12 @@ bool TcpDevice::open(const QString& path) {
     if (!address)
         return setFailure(why, EINVAL);
     AddressList list;
-    if (const int looked = lookUp(address->host, address->port, &list.first); looked != 0) {
+    if (const int looked = lookUp(address->host, address->port, &list.first, pump_); looked != 0) {
+        if (looked == kStillBusy)
+            return setFailure(
+                QStringLiteral("the name server is still busy with an earlier look-up; try "
+                               "again in a moment"),
+                EAGAIN);
         if (looked == EAI_AGAIN)
             return setFailure(QStringLiteral("no answer from %1's name server within %2 s")
                                   .arg(address->host)

@@ -15,6 +15,9 @@ namespace serialport {
 using NameResolver =
     std::function<int(const char* host, const char* port, const addrinfo* hints, addrinfo** out)>;
 void SetNameResolver(NameResolver resolve);
+// True while a look-up runs (one given up on included): an open that needs
+// another fails at once until it ends.
+bool NameLookUpInFlight();
 
 // A serial port served over TCP as raw bytes (ser2net's "tcp" accepter). The
 // server holds the line settings; the URL is the port's lasting name, so no
@@ -25,7 +28,7 @@ public:
     // The whole of an open, name look-up aside: a scan must not hang on an
     // address that does not answer.
     static constexpr int kOpenLimitMs = 1000;
-    // The name look-up's own limit, on a thread of its own: a name server
+    // The name look-up's own limit, on the look-up thread: a name server
     // that stays silent must not hold the window.
     static constexpr int kLookUpLimitMs = 1000;
 
@@ -47,6 +50,7 @@ public:
     qint64 writeAll(const QByteArray& data) override;
     bool waitReadable(int timeoutMs, bool* hungUp = nullptr) override;
     bool hungUp() const override;
+    void setEventPump(std::function<void()> pump) override { pump_ = std::move(pump); }
 
 protected:
     // After the connection is made: the protocol's opening, done by the
@@ -77,7 +81,8 @@ private:
     bool peerGone_ = false;  // closed by the peer or failed; found by receive
     qsizetype lastSent_ = 0; // wire bytes the last sendWire got out
     OpenFailure failure_;
-    QByteArray in_; // data received and not yet read
+    std::function<void()> pump_; // runs while the name look-up waits
+    QByteArray in_;              // data received and not yet read
 };
 
 } // namespace serialport

@@ -283,6 +283,8 @@ private Q_SLOTS:
             return EAI_AGAIN;
         });
         serialport::TcpDevice device;
+        int pumped = 0; // the window's events, run while the look-up waits
+        device.setEventPump([&] { ++pumped; });
         QElapsedTimer clock;
         clock.start();
         const bool opened = device.open(QStringLiteral("tcp://instrument.lab.test:4001"));
@@ -291,8 +293,20 @@ private Q_SLOTS:
         QVERIFY(!opened);
         QVERIFY2(took < serialport::TcpDevice::kLookUpLimitMs + 300,
                  qPrintable(QString::number(took)));
+        QVERIFY2(pumped >= 20, qPrintable(QString::number(pumped)));
         QCOMPARE(device.lastFailure().describe(),
                  QStringLiteral("no answer from instrument.lab.test's name server within 1 s"));
+        // The abandoned look-up still holds the one look-up thread: another
+        // name fails at once, a numeric address needs none.
+        clock.restart();
+        QVERIFY(!device.open(QStringLiteral("tcp://other.lab.test:4001")));
+        QVERIFY(clock.elapsed() < 200);
+        QVERIFY2(device.lastFailure().describe().contains(QStringLiteral("still busy")),
+                 qPrintable(device.lastFailure().describe()));
+        QVERIFY(!device.open(QStringLiteral("tcp://127.0.0.1:1")));
+        QVERIFY2(device.lastFailure().describe().contains(QStringLiteral("refused")),
+                 qPrintable(device.lastFailure().describe()));
+        QTRY_VERIFY_WITH_TIMEOUT(!serialport::NameLookUpInFlight(), 5000);
     }
 
     // A host whose first address is blackholed (its SYNs are dropped) and
