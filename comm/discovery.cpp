@@ -78,7 +78,7 @@ QStringList ScanFindings() {
     return findings;
 }
 
-bool ConnectInstrument() {
+bool ConnectInstrument(const std::function<void()>& betweenPorts) {
     findings.clear();
     if (!ComPort)
         return false;
@@ -89,6 +89,10 @@ bool ConnectInstrument() {
     ComPort->SetShowErrors(false);
     ComPort->SetResponseTime(100);
     for (int n = 1; n <= kLastPort; ++n) {
+        if (betweenPorts)
+            betweenPorts();
+        if (ShutdownBegun || !ComPort)
+            return false;
         ComPort->SetPort(n);
         if (!ComPort->Open()) {
             const QString why = ComPort->LastOpenFailure().describe();

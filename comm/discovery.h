@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Finding the instrument on COM1..COM100 and reading its identity.
 namespace communication {
@@ -22,7 +23,9 @@ extern int ChannelCount;
 extern double SystemResolution;
 
 // Scans COM1..COM100; true with the port left open on the first known model.
-bool ConnectInstrument();
+// Stops (false) once ShutdownBegun is set, which `betweenPorts` may do: the
+// scan runs no event loop, so this is where a waiting signal is served.
+bool ConnectInstrument(const std::function<void()>& betweenPorts = {});
 // After a scan: one line per device that exists but could not be opened,
 // and why ("COM2 /dev/ttyUSB0: permission denied: ...").
 QStringList ScanFindings();

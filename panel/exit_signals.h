@@ -18,6 +18,10 @@ public:
     explicit ExitSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~ExitSignals() override;
 
+    // Serves the signals that came meanwhile, for a stretch that runs no
+    // event loop (the start-up scan).
+    void serveWaiting() { readSignals(); }
+
 private:
     void readSignals();
 

@@ -135,7 +135,12 @@ bool TMainForm::FormCreate(const StartOptions& options) {
             t->ClearTerminal();
     } else if (keys.leftShift || options.demo) {
         EnterDemoMode();
-    } else if (!communication::ConnectInstrument()) {
+    } else if (!communication::ConnectInstrument([this] {
+                   if (exitSignals)
+                       exitSignals->serveWaiting();
+               })) {
+        if (communication::ShutdownBegun)
+            return false;
         const QStringList findings = communication::ScanFindings();
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), kNoDeviceText,
                         QMessageBox::Yes | QMessageBox::No);

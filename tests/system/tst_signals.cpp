@@ -5,6 +5,8 @@
 #include "comm/exchange.h"
 #include "serial/device_holders.h"
 #include "serial/pgcomport.h"
+#include "serial/port_table.h"
+#include "serial/pty_pair.h"
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
@@ -16,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::PanelHarness;
@@ -27,6 +31,7 @@ private Q_SLOTS:
     void endLikeExit_data();
     void endLikeExit();
     void endWhileAStartUpBoxWaits();
+    void endDuringTheStartUpScan();
 };
 
 void TstSignals::endLikeExit_data() {
@@ -129,6 +134,40 @@ void TstSignals::endWhileAStartUpBoxWaits() {
     QCOMPARE(h.answers().count(), 0); // the signal closed the box, not the answer
     QVERIFY(communication::ShutdownBegun);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+// The start-up scan runs no event loop: a signal that comes while it probes
+// many silent ports ends it after the port being probed, not after them all.
+void TstSignals::endDuringTheStartUpScan() {
+    PanelHarness h("5404+");
+    h.form()->ExitOnSignals();
+    constexpr int kSilent = 10; // each costs the scan at least 200 ms
+    std::vector<std::unique_ptr<pty::PtyPair>> silent;
+    QStringList table;
+    for (int i = 0; i < kSilent; ++i) {
+        silent.push_back(std::make_unique<pty::PtyPair>());
+        QVERIFY(silent.back()->ok());
+        table << QString::fromStdString(silent.back()->slavePath());
+    }
+    table << QString::fromStdString(h.instrument().devicePath());
+    serialport::SetPortTableOverride(table);
+    // The GUI thread is inside the scan: the signal comes from elsewhere.
+    std::thread killer([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(::getpid(), SIGTERM);
+    });
+    const bool started = h.start();
+    killer.join();
+    QVERIFY(!started);
+    QVERIFY(communication::ShutdownBegun);
+    int probed = 0;
+    for (const auto& port : silent) {
+        char bytes[256];
+        ::fcntl(port->masterFd(), F_SETFL, O_NONBLOCK);
+        probed += ::read(port->masterFd(), bytes, sizeof bytes) > 0;
+    }
+    QVERIFY2(probed < kSilent / 2, qPrintable(QString::number(probed)));
+    QCOMPARE(h.mark(), std::size_t(0));
 }
 
 QTEST_MAIN(TstSignals)
