@@ -30,6 +30,8 @@ constexpr int kPlusPage = 1;
 // (a USB device re-enumerating): one poll interval.
 constexpr int kRetakeGraceMs = 1000;
 constexpr int kRetakeRetryMs = 100;
+// How long the search waits for the identity of a device that came back.
+constexpr int kIdentityProbeMs = 300;
 
 } // namespace
 
@@ -143,8 +145,17 @@ bool TMainForm::sameInstrumentAnswers() {
     // must be the same instrument, not another one now under that name.
     DeviceLost = false;
     const TInstrumentIdentity known = InstrumentIdentity;
+    // A device back before its firmware answers is no reason for the
+    // "Communications lost" box, and nothing here may start the poll again:
+    // the search retries with a short limit of its own until its time is up.
+    const TPGComPort::TNotifyEvent onTimeout = ComPort->OnTimeout();
+    const quint32 responseTime = ComPort->ResponseTime();
+    ComPort->SetOnTimeout({});
+    ComPort->SetResponseTime(kIdentityProbeMs);
     SwitchEchoOff();
     ParseIDN();
+    ComPort->SetOnTimeout(onTimeout);
+    ComPort->SetResponseTime(responseTime);
     const bool same = !DeviceLost && InstrumentIdentity.Model == known.Model &&
                       InstrumentIdentity.SerialNumber == known.SerialNumber;
     InstrumentIdentity = known;

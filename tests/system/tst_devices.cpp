@@ -121,6 +121,33 @@ private Q_SLOTS:
         QVERIFY(std::find(lines.begin(), lines.end(), ":PULS0:PER?") != lines.end());
     }
 
+    // The device is back before its firmware answers (an instrument that
+    // re-enumerates first): the search keeps quiet, no box and no poll,
+    // and takes it up once it answers, within the search's time.
+    void returningDeviceThatDoesNotAnswerYet() {
+        QTemporaryDir dev;
+        PanelHarness h("5404+");
+        const QString stable = dev.filePath("usb-Pellgrave_5404_1234-if00");
+        QVERIFY(link(path(h.instrument().devicePath()), stable));
+        serialport::SetPortTableOverride({stable});
+        QVERIFY(h.start());
+        sim::ServerOptions options;
+        options.instrument.model = "5404+";
+        // Its first probe (echo off twice, the identity) goes unanswered.
+        for (std::size_t line = 1; line <= 3; ++line)
+            options.faults.onLine[line] = sim::ReplyFault::NoReply;
+        sim::PtyServer replugged(options);
+        QVERIFY(replugged.start());
+        h.instrument().disconnect();
+        QFile::remove(stable);
+        QVERIFY(link(path(replugged.devicePath()), stable));
+        QTRY_VERIFY_WITH_TIMEOUT(replugged.lines().size() > 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!communication::DeviceLost && h.form()->ComPort->Opened(), 5000);
+        QVERIFY(h.waitIdle());
+        QCOMPARE(h.answers().texts(), QStringList{});
+        QVERIFY(!communication::ShutdownBegun);
+    }
+
     // The device vanishes in the middle of a read-back: one question, not
     // one per remaining line.
     void vanishingDuringReadBackAsksOnce() {
