@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -30,6 +31,8 @@ constexpr qint64 kMaxPid = qint64(1) << 22;
 constexpr qint64 kMaxLockSize = 128;
 // An empty lock file this young is still being written by its maker.
 constexpr qint64 kFillingNs = 1'000'000'000;
+// A live owner's lock this young counts before the device is open.
+constexpr qint64 kFreshLockNs = 3'000'000'000;
 
 bool alive(qint64 pid) {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
@@ -37,17 +40,37 @@ bool alive(qint64 pid) {
 
 enum class Holds { Yes, No, Unknown };
 
-// Whether a process has the device open, read from its descriptors.
+// Whether a process has the device open, read from its descriptors: by the
+// device's number, so another name for it (a by-id link, a second node)
+// counts as well.
 Holds processHolds(qint64 pid, const QString& device) {
     const QByteArray folder = QByteArray("/proc/") + QByteArray::number(pid) + "/fd";
     // Another user's descriptors cannot be read: then nothing is known.
     if (::access(folder.constData(), R_OK | X_OK) != 0)
         return errno == ENOENT ? Holds::No : Holds::Unknown;
+    struct stat wanted {};
+    if (::stat(QFile::encodeName(device).constData(), &wanted) != 0)
+        return Holds::No;
+    const auto same = [&wanted](const struct stat& st) {
+        if (S_ISCHR(wanted.st_mode))
+            return S_ISCHR(st.st_mode) && st.st_rdev == wanted.st_rdev;
+        return st.st_dev == wanted.st_dev && st.st_ino == wanted.st_ino;
+    };
     const QDir fds(QString::fromLatin1(folder));
-    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
-        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device)
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &st) == 0 && same(st))
             return Holds::Yes;
+    }
     return Holds::No;
+}
+
+// The lock files this process made and has not removed: a lock with our PID
+// that is not among them is a dead process's whose PID we were given.
+QSet<QString>& locksMadeHere() {
+    static QSet<QString> made;
+    return made;
 }
 
 // The PID of a lock file's text: ASCII decimal as most programs write it, or
@@ -71,9 +94,21 @@ qint64 ageNs(const struct stat& st) {
            (qint64(now.tv_nsec) - qint64(st.st_mtim.tv_nsec));
 }
 
-// Removes what is not a lock that counts; what stays holds the device.
-holders::LockState removeStale(const QString& lockFile) {
-    if (::unlink(QFile::encodeName(lockFile).constData()) == 0 || errno == ENOENT)
+// Removes what is not a lock that counts; what stays holds the device. Only
+// the file that was judged goes: where another program has put a fresh lock
+// under the name meanwhile, that one is left for the next look.
+holders::LockState removeStale(const QString& lockFile, const struct stat* judged = nullptr) {
+    const QByteArray path = QFile::encodeName(lockFile);
+    if (judged) {
+        struct stat now {};
+        if (::lstat(path.constData(), &now) != 0)
+            return {};
+        if (now.st_dev != judged->st_dev || now.st_ino != judged->st_ino ||
+            now.st_mtim.tv_sec != judged->st_mtim.tv_sec ||
+            now.st_mtim.tv_nsec != judged->st_mtim.tv_nsec)
+            return {};
+    }
+    if (::unlink(path.constData()) == 0 || errno == ENOENT)
         return {};
     return {true, 0,
             QStringLiteral("locked by %1, which cannot be removed")
@@ -128,20 +163,24 @@ LockState LockHolder(const QString& lockFile, const QString& device) {
     }
     ::close(fd);
     if (!regular)
-        return removeStale(lockFile);
+        return removeStale(lockFile, &st);
     if (text.isEmpty() && ageNs(st) < kFillingNs)
         return {true, 0,
                 QStringLiteral("being locked by another program (%1)")
                     .arg(QFileInfo(lockFile).fileName())};
     const qint64 pid = parsePid(text);
-    if (pid == ::getpid())
-        return {false, pid, {}};
+    if (pid == ::getpid()) {
+        if (locksMadeHere().contains(lockFile))
+            return {false, pid, {}};
+        return removeStale(lockFile, &st);
+    }
     // A PID is reused soon after its process ends, and a pseudo-terminal's
     // number soon after it closes: a lock counts only while its owner really
-    // has this device open.
-    if (alive(pid) && processHolds(pid, device) != Holds::No)
+    // has this device open, or has just made it (programs lock first and
+    // open the device after).
+    if (alive(pid) && (processHolds(pid, device) != Holds::No || ageNs(st) < kFreshLockNs))
         return {true, pid, {}};
-    return removeStale(lockFile);
+    return removeStale(lockFile, &st);
 }
 
 LockMade MakeLockFile(const QString& lockFile) {
@@ -153,9 +192,17 @@ LockMade MakeLockFile(const QString& lockFile) {
     const QByteArray text = QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
     const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
     ::close(fd);
-    if (!written)
+    if (!written) {
         ::unlink(path.constData());
-    return written ? LockMade::Made : LockMade::Unavailable;
+        return LockMade::Unavailable;
+    }
+    locksMadeHere().insert(lockFile);
+    return LockMade::Made;
+}
+
+void RemoveLockFile(const QString& lockFile) {
+    QFile::remove(lockFile);
+    locksMadeHere().remove(lockFile);
 }
 
 qint64 OtherOpener(const QString& device) {

@@ -18,17 +18,22 @@ struct LockState {
     QString detail;    // why it is held without a known holder
 };
 // A lock counts while its process lives and has the device open (where its
-// descriptors cannot be read, a live owner is believed), and while an empty
-// file is younger than a second (its maker has not written the PID yet).
-// Anything else found under the name (a stale or broken lock, a link, a
-// FIFO) is removed; one that cannot be removed holds the device. The file
-// is opened without following links and without blocking.
+// descriptors cannot be read, a live owner is believed), for three seconds
+// after a live owner made it (the device is opened after the lock), and
+// while an empty file is younger than a second (its maker has not written
+// the PID yet). A lock with this process's PID counts as ours only where
+// this process made it. Anything else found under the name (a stale or
+// broken lock, a link, a FIFO) is removed, provided it is still the file
+// that was judged; one that cannot be removed holds the device. The file is
+// opened without following links and without blocking.
 LockState LockHolder(const QString& lockFile, const QString& device);
 
 enum class LockMade { Made, Exists, Unavailable };
 // Makes the lock file for this process. Exists: another lock is there (look
 // again); Unavailable: the folder cannot be written to.
 LockMade MakeLockFile(const QString& lockFile);
+// Removes a lock file this process made.
+void RemoveLockFile(const QString& lockFile);
 
 // Another process that has the device open (without locks, like a terminal
 // program): its PID, 0 when none is seen. This process does not count, nor

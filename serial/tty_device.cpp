@@ -157,7 +157,7 @@ void TtyDevice::close() {
 void TtyDevice::dropLockFile() {
     if (lockFile_.isEmpty())
         return;
-    QFile::remove(lockFile_);
+    holders::RemoveLockFile(lockFile_);
     lockFile_.clear();
 }
 

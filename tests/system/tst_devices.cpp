@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -337,6 +338,9 @@ private Q_SLOTS:
         const QByteArray strangerPid = QByteArray::number(stranger.processId());
         const QList<QPair<const char*, QByteArray>> plants{
             {"live PID without the device", strangerPid},
+            // A dead process's, whose PID this process was given since.
+            {"this process's PID, not made here",
+             QByteArray::number(QCoreApplication::applicationPid())},
             {"PID beyond 32 bits", "4294967297"},
             {"PID -1 as unsigned", "4294967295"},
             {"negative PID", "-1"},
@@ -355,6 +359,10 @@ private Q_SLOTS:
                 QFile file(lock);
                 QVERIFY(file.open(QIODevice::WriteOnly));
                 file.write(text.rightJustified(10, ' ') + '\n');
+                file.flush();
+                // Old enough that its maker would have opened the device.
+                file.setFileTime(QDateTime::currentDateTime().addSecs(-10),
+                                 QFileDevice::FileModificationTime);
             }
             QVERIFY2(h.start(), what);
             QVERIFY2(h.form()->ComPort->Opened(), what);
@@ -375,6 +383,12 @@ private Q_SLOTS:
         QVERIFY(!port.Open());
         QCOMPARE(port.LastOpenFailure().kind, serialport::OpenFailure::InUse);
         QCOMPARE(QFileInfo(lock).size(), qint64(0));
+        // Made a moment ago by a live program that has not opened the device
+        // yet (the usual order): it keeps the device.
+        writeLock(lock, stranger.processId());
+        QVERIFY(!port.Open());
+        QCOMPARE(port.LastOpenFailure().kind, serialport::OpenFailure::InUse);
+        QCOMPARE(readLock(lock), stranger.processId());
         stranger.kill();
         stranger.waitForFinished();
         serialport::SetLockDirectory(folder);
