@@ -4,8 +4,10 @@
 #include "comm/terminal_sink.h"
 #include "serial/pgcomport.h"
 
+#include <QPointer>
 #include <QThread>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -55,14 +57,42 @@ bool portUsable() {
     return ComPort && !ShutdownBegun && !DeviceLost;
 }
 
+// The start of a line that did not go out whole: the instrument holds it
+// and would take the next line for its rest.
+bool lineLeftOpen = false;
+
+// Ends a line left open on a line of its own, and drops its reply (an error,
+// or nothing) within a short limit and without any box.
+void closeOpenLine() {
+    lineLeftOpen = false;
+    if (ComPort->Write("\r\n")) {
+        const TPGComPort::TNotifyEvent onTimeout = ComPort->OnTimeout();
+        const quint32 responseTime = ComPort->ResponseTime();
+        ComPort->SetOnTimeout({});
+        ComPort->SetResponseTime(std::min<quint32>(responseTime, 300));
+        const QPointer<TPGComPort> port(ComPort);
+        ComPort->Read();
+        if (!port)
+            return;
+        port->SetOnTimeout(onTimeout);
+        port->SetResponseTime(responseTime);
+    }
+    ComPort->Flush();
+}
+
 // A line that does not go out whole is reported once, in the terminal and
-// the log, and whatever part of it the port still holds is dropped, so no
-// half line joins the next one.
+// the log, and whatever part of it the port still holds is dropped; the part
+// that went out is ended before the next line, so no half line joins it.
 bool writeLine(const QString& line) {
+    if (lineLeftOpen)
+        closeOpenLine();
+    if (!ComPort)
+        return false;
     if (ComPort->Write(line.toLatin1() + "\r\n"))
         return true;
     if (ShutdownBegun)
         return false;
+    lineLeftOpen = ComPort->LastWritten() > 0;
     ComPort->Flush();
     const QString text = QStringLiteral("Write failed, not sent: ") + line;
     EchoToTerminal(text, QColor(Qt::red));
@@ -222,6 +252,7 @@ void ResetExchange() {
     ShutdownBegun = false;
     DeviceLost = false;
     deviceLostHandler = nullptr;
+    lineLeftOpen = false;
     terminal = nullptr;
     exchangeDepth = 0;
     pendingNotices.clear();

@@ -278,7 +278,7 @@ void TMainForm::ExitApp() {
 }
 
 QStringList TMainForm::restartArguments() const {
-    // The simulation and the command socket go on in the new instance, the
+    // The simulation, the command socket and the log go on in the new instance, the
     // socket on the port it has now (also one the system picked), so
     // scripts reconnect to the same place.
     QStringList arguments;
@@ -291,6 +291,9 @@ QStringList TMainForm::restartArguments() const {
         now.port = commandSocket->port();
         arguments << QStringLiteral("-serve=") + pg5400::ServeAddressText(now);
     }
+    // The record goes on where it was being kept (a new file, as at start).
+    if (communication::LoggingEnabled)
+        arguments << QStringLiteral("-log");
     return arguments;
 }
 

@@ -102,11 +102,13 @@ bool TPGComPort::Write(const QByteArray& sData) {
 }
 
 bool TPGComPort::WriteRaw(const char* bData, int bSize) {
+    FLastWritten = 0;
     if (!Opened() && !Open())
         return false;
     if (bSize <= 0)
         return bSize == 0;
-    return FDevice->writeAll(QByteArray::fromRawData(bData, bSize)) == bSize;
+    FLastWritten = std::max<qint64>(0, FDevice->writeAll(QByteArray::fromRawData(bData, bSize)));
+    return FLastWritten == bSize;
 }
 
 QByteArray TPGComPort::Read() {

@@ -32,6 +32,8 @@ public:
     void Flush();
     bool Write(const QByteArray& sData);
     bool WriteRaw(const char* bData, int bSize);
+    // The bytes the last write got out (all of them when it succeeded).
+    qint64 LastWritten() const { return FLastWritten; }
     // One reply up to the end-of-response marker, or what is waiting.
     void Read(QByteArray& text);
     QByteArray Read();
@@ -99,6 +101,7 @@ private:
     void showMessage(const QString& text) const;
 
     bool FAllowEvents = false;
+    qint64 FLastWritten = 0;
     bool FOpening = false; // an open waits (on a name server) with events running
     int FBaudRate = 9600;
     THandshake FHandshake = hsNone;

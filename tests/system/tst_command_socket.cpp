@@ -691,14 +691,22 @@ private Q_SLOTS:
     }
 
     // File > Restart hands the new instance the port the socket has, also
-    // one the system picked, so scripts reconnect to the same place.
+    // one the system picked, so scripts reconnect to the same place, and
+    // the log that is being kept.
     void restartKeepsTheSocket() {
+        QTemporaryDir dir;
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(dir.path());
         PanelHarness h("5404+");
         QVERIFY(h.start(serving()));
+        h.form()->EnableLoggingMenu->trigger();
+        QVERIFY(communication::LoggingEnabled);
         const quint16 port = h.form()->CommandSocket()->port();
         h.form()->R1->trigger();
+        QDir::setCurrent(here);
         QCOMPARE(h.restarts(), 1);
-        QCOMPARE(h.restartArguments(), QStringList{QStringLiteral("-serve=%1").arg(port)});
+        QCOMPARE(h.restartArguments(),
+                 (QStringList{QStringLiteral("-serve=%1").arg(port), QStringLiteral("-log")}));
     }
 
     void demonstrationModeSendsNothing() {
