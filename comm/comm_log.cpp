@@ -26,11 +26,13 @@ void setLogging(bool on) {
         stateListener(on);
 }
 
-void reportNotWritable() {
+void reportNotWritable(bool quietly = false) {
     LogFile.close();
     setLogging(false);
-    AfterExchange(
-        [] { QMessageBox::critical(nullptr, QStringLiteral("Error"), kLogNotWritableMessage); });
+    if (!quietly)
+        AfterExchange([] {
+            QMessageBox::critical(nullptr, QStringLiteral("Error"), kLogNotWritableMessage);
+        });
 }
 
 bool appendToFile(const QString& line) {
@@ -40,11 +42,11 @@ bool appendToFile(const QString& line) {
 
 // Every line goes straight to the file; a failure (disk full, file size
 // limit, device gone) switches logging off instead of losing lines silently.
-void logLine(const QString& line) {
+void logLine(const QString& line, bool quietly = false) {
     if (!LoggingEnabled)
         return;
     if (!appendToFile(line))
-        reportNotWritable();
+        reportNotWritable(quietly);
 }
 
 } // namespace
@@ -141,6 +143,10 @@ void LogQueueFull(const QString& command) {
 
 void LogNote(const QString& text) {
     logLine(QStringLiteral("Note:    (") + TimeStamp() + QStringLiteral("): ") + text);
+}
+
+void LogNoteWithoutBox(const QString& text) {
+    logLine(QStringLiteral("Note:    (") + TimeStamp() + QStringLiteral("): ") + text, true);
 }
 
 void ResetLog() {

@@ -45,6 +45,10 @@ void LogComportInUse(const QString& command);
 void LogQueueFull(const QString& command);
 // A free-text line (diagnostics), when logging is on.
 void LogNote(const QString& text);
+// As LogNote, for a program that is ending: a log that cannot be written is
+// switched off without the box, which would wait for an exchange that never
+// comes or for someone to close it.
+void LogNoteWithoutBox(const QString& text);
 
 void ResetLog();
 

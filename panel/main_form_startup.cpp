@@ -196,7 +196,7 @@ void TMainForm::ExitOnSignals() {
             const QString text = QStringLiteral("Ended by signal %1 (%2)")
                                      .arg(signal)
                                      .arg(QLatin1String(sigabbrev_np(signal)));
-            communication::LogNote(text);
+            communication::LogNoteWithoutBox(text);
             ExitApp();
             // Last: standard error may lead nowhere any more (a closed pipe).
             std::fprintf(stderr, "pg5400: %s\n", qPrintable(text));

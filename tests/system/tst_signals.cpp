@@ -2,19 +2,24 @@
 // the middle of a read-back or a poll: the event loop returns 0, the port and
 // its lock file are gone, and nothing goes to the instrument after the line
 // that was in flight.
+#include "comm/comm_log.h"
 #include "comm/exchange.h"
 #include "serial/device_holders.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
 #include "serial/pty_pair.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -38,19 +43,29 @@ void TstSignals::endLikeExit_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("duringPoll");
     QTest::addColumn<bool>("deadStderr");
+    QTest::addColumn<bool>("fullLog");
     for (const auto& [name, signal] :
          {std::pair{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGINT", SIGINT}}) {
-        QTest::addRow("%s during a read-back", name) << signal << false << false;
-        QTest::addRow("%s during a poll", name) << signal << true << false;
+        QTest::addRow("%s during a read-back", name) << signal << false << false << false;
+        QTest::addRow("%s during a poll", name) << signal << true << false << false;
     }
     // `pg5400 -serve 2>&1 | tee run.log` in a terminal that was closed.
-    QTest::addRow("SIGTERM with standard error a closed pipe") << SIGTERM << false << true;
+    QTest::addRow("SIGTERM with standard error a closed pipe") << SIGTERM << false << true << false;
+    // The signal's note cannot be logged: no box waits for someone to close it.
+    QTest::addRow("SIGTERM with the log at its size limit") << SIGTERM << false << false << true;
 }
 
 void TstSignals::endLikeExit() {
     QFETCH(int, signal);
     QFETCH(bool, duringPoll);
     QFETCH(bool, deadStderr);
+    QFETCH(bool, fullLog);
+    QTemporaryDir logFolder;
+    const QString here = QDir::currentPath();
+    const auto backHome = qScopeGuard([&] { QDir::setCurrent(here); });
+    if (fullLog)
+        QDir::setCurrent(logFolder.path());
+    std::unique_ptr<testsupport::FileSizeLimit> limit;
     int savedStderr = -1;
     if (deadStderr) {
         int p[2];
@@ -74,6 +89,10 @@ void TstSignals::endLikeExit() {
     f->ExitOnSignals();
     const QString lock = serialport::holders::LockFileFor(f->ComPort->DevicePath());
     QVERIFY(QFile::exists(lock));
+    if (fullLog) {
+        f->EnableLoggingMenu->trigger();
+        QVERIFY(communication::LoggingEnabled);
+    }
 
     // Slow replies, so the signal comes while a reply is awaited.
     sim::Faults slow = h.instrument().faults();
@@ -95,6 +114,9 @@ void TstSignals::endLikeExit() {
         if (raisedAt == 0 && communication::ExchangeInProgress() &&
             (duringPoll ? inPoll : inReadBack)) {
             raisedAt = h.mark();
+            if (fullLog)
+                limit = std::make_unique<testsupport::FileSizeLimit>(
+                    QFileInfo(communication::LogFileName()).size());
             ::raise(signal);
         }
     });
@@ -103,8 +125,10 @@ void TstSignals::endLikeExit() {
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
     const int status = QCoreApplication::exec();
 
+    limit.reset();
     QCOMPARE(status, 0);
     QVERIFY(raisedAt > 0);
+    QCOMPARE(h.answers().texts(), QStringList{});
     QVERIFY(communication::ShutdownBegun);
     QVERIFY(!f->ComPort->Opened());
     QVERIFY(!QFile::exists(lock));
