@@ -217,6 +217,7 @@ void ScpiServer::accept(QTcpServer* server) {
         auto client = std::make_unique<Client>();
         client->socket = socket;
         client->name = peerName(socket);
+        client->host = socket->peerAddress().toString();
         client->lastHeard.start();
         clients_.push_back(std::move(client));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
@@ -229,36 +230,32 @@ int ScpiServer::count(bool newcomers) const {
                              [newcomers](const auto& c) { return c->newcomer == newcomers; }));
 }
 
+ScpiServer::Client* ScpiServer::quietest(bool newcomers, qint64 ms) {
+    Client* found = nullptr;
+    for (auto& client : clients_)
+        if (client->newcomer == newcomers && client->waiting.isEmpty() && client->inQueue == 0 &&
+            client->lastHeard.hasExpired(ms) &&
+            (!found || client->lastHeard.elapsed() > found->lastHeard.elapsed()))
+            found = client.get();
+    return found;
+}
+
 bool ScpiServer::makeRoomForNewcomer() {
     // A connection that never speaks (a browser's preconnect) must not keep
     // scripts out for long.
-    Client* silent = nullptr;
-    for (auto& client : clients_)
-        if (client->newcomer && client->lastHeard.hasExpired(NewcomerQuietMs) &&
-            (!silent || client->lastHeard.elapsed() > silent->lastHeard.elapsed()))
-            silent = client.get();
+    Client* silent = quietest(true, NewcomerQuietMs);
     if (!silent)
         return false;
-    const QString name = silent->name;
-    const QPointer<QTcpSocket> socket = silent->socket;
-    const QString host = socket ? socket->peerAddress().toString() : QString();
-    release(socket);
-    sayGoodbye(socket, "? connection given to a newer client after sending nothing\n");
-    const QString why = QStringLiteral("it sent nothing for %1 s while a new client waited")
-                            .arg(NewcomerQuietMs / 1000);
-    notify(QStringLiteral("Script connection from %1 cut off: %2").arg(name, why), host, why);
+    letGo(*silent, "? connection given to a newer client after sending nothing\n", "cut off",
+          QStringLiteral("it sent nothing for %1 s while a new client waited")
+              .arg(NewcomerQuietMs / 1000));
     return true;
 }
 
 bool ScpiServer::admit(Client& client) {
     if (count(false) >= MaxClients && !takeOverIdleSlot()) {
-        const QPointer<QTcpSocket> socket = client.socket;
-        const QString name = client.name;
-        const QString host = socket ? socket->peerAddress().toString() : QString();
-        release(socket); // the client is gone from here on
-        sayGoodbye(socket, "? too many clients\n");
-        const QString why = QStringLiteral("%1 clients are connected already").arg(MaxClients);
-        notify(QStringLiteral("Script connection from %1 refused: %2").arg(name, why), host, why);
+        letGo(client, "? too many clients\n", "refused",
+              QStringLiteral("%1 clients are connected already").arg(MaxClients));
         return false;
     }
     client.newcomer = false;
@@ -268,25 +265,26 @@ bool ScpiServer::admit(Client& client) {
 bool ScpiServer::takeOverIdleSlot() {
     // Connections left open and unused must not lock every other script out:
     // the one quiet longest, with nothing in flight, gives way.
-    Client* idlest = nullptr;
-    for (auto& client : clients_)
-        if (!client->newcomer && client->waiting.isEmpty() && client->inQueue == 0 &&
-            client->lastHeard.hasExpired(idleTakeoverMs_) &&
-            (!idlest || client->lastHeard.elapsed() > idlest->lastHeard.elapsed()))
-            idlest = client.get();
+    Client* idlest = quietest(false, idleTakeoverMs_);
     if (!idlest)
         return false;
-    // The farewell's write may find the client reset and end it at once
-    // (its disconnected signal frees the client): take what the notice
-    // needs first, let go of the client, then say goodbye.
-    const QString why = QStringLiteral("idle for %1 s while a new client waited")
-                            .arg(idlest->lastHeard.elapsed() / 1000);
-    const QString name = idlest->name;
-    const QPointer<QTcpSocket> socket = idlest->socket;
-    release(socket);
-    sayGoodbye(socket, "? connection given to a newer client after being idle\n");
-    notify(QStringLiteral("Script connection from %1 cut off: %2").arg(name, why));
+    letGo(*idlest, "? connection given to a newer client after being idle\n", "cut off",
+          QStringLiteral("idle for %1 s while a new client waited")
+              .arg(idlest->lastHeard.elapsed() / 1000));
     return true;
+}
+
+void ScpiServer::letGo(Client& client, const char* farewell, const char* verb, const QString& why) {
+    // The farewell's write may find the client reset and end it at once (its
+    // disconnected signal frees the client): take what the notice needs
+    // first, let go of the client, then say goodbye.
+    const QString text = QStringLiteral("Script connection from %1 %2: %3")
+                             .arg(client.name, QLatin1String(verb), why);
+    const QString host = client.host;
+    const QPointer<QTcpSocket> socket = client.socket;
+    release(socket);
+    sayGoodbye(socket, farewell);
+    notify(text, host, why);
 }
 
 void ScpiServer::sayGoodbye(const QPointer<QTcpSocket>& socket, const char* farewell) {
@@ -328,6 +326,8 @@ void ScpiServer::notify(const QString& text, const QString& peerHost, const QStr
         // A script (or web page) opening connections in a loop would fill the
         // terminal and the log with one line each.
         RecentNotices& recent = recentNotices_[peerHost + QLatin1Char('\n') + why];
+        recent.host = peerHost;
+        recent.why = why;
         if (recent.last.isValid() && !recent.last.hasExpired(heldBack_.interval())) {
             ++recent.heldBack;
             if (!heldBack_.isActive())
@@ -353,9 +353,9 @@ void ScpiServer::sayWhatWasHeldBack() {
         if (it->heldBack > 0) {
             const QString text = QStringLiteral("Script connections from %1: %2 more the same "
                                                 "way in the last second (%3)")
-                                     .arg(it.key().section(QLatin1Char('\n'), 0, 0))
+                                     .arg(it->host)
                                      .arg(it->heldBack)
-                                     .arg(it.key().section(QLatin1Char('\n'), 1));
+                                     .arg(it->why);
             it->heldBack = 0;
             it->last.start();
             notify(text);
@@ -489,8 +489,8 @@ void ScpiServer::answered(QTcpSocket* socket, const QString& line, const QString
 void ScpiServer::cutOff(Client& client, const QString& why) {
     const QString text =
         QStringLiteral("Script connection from %1 cut off: %2").arg(client.name, why);
+    const QString host = client.host;
     QPointer<QTcpSocket> socket = client.socket;
-    const QString host = socket ? socket->peerAddress().toString() : QString();
     drop(socket); // the client is gone from here on
     if (socket)
         socket->abort();

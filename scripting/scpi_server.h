@@ -93,6 +93,7 @@ private:
     struct Client {
         QPointer<QTcpSocket> socket;
         QString name;            // "127.0.0.1:40312", for notices
+        QString host;            // "127.0.0.1", notices alike are counted by it
         QByteArray partial;      // bytes of a line not yet ended
         QStringList waiting;     // lines the queue could not take yet
         int inQueue = 0;         // lines handed over, reply not yet back
@@ -111,6 +112,12 @@ private:
     // A last line, then a graceful close (aborted if the peer never reads).
     void sayGoodbye(const QPointer<QTcpSocket>& socket, const char* farewell);
     bool takeOverIdleSlot();
+    // The client quiet longest (at least ms) with nothing in flight, among
+    // the newcomers or among the scripts.
+    Client* quietest(bool newcomers, qint64 ms);
+    // Forgets a client, then tells it why with a last line; the notice says
+    // it was "cut off" or "refused" (verb).
+    void letGo(Client& client, const char* farewell, const char* verb, const QString& why);
     // A newcomer's place for the one that arrives now, if one has been
     // silent long enough to give it up.
     bool makeRoomForNewcomer();
@@ -136,6 +143,7 @@ private:
     struct RecentNotices {
         QElapsedTimer last; // since the last notice shown about this host
         int heldBack = 0;
+        QString host, why;
     };
     QHash<QString, RecentNotices> recentNotices_;
     QTimer heldBack_;
