@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QThread>
 #include <QTime>
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -65,19 +64,13 @@ bool lineLeftOpen = false;
 // or nothing) within a short limit and without any box.
 void closeOpenLine() {
     lineLeftOpen = false;
+    const QPointer<TPGComPort> port(ComPort);
     if (ComPort->Write("\r\n")) {
-        const TPGComPort::TNotifyEvent onTimeout = ComPort->OnTimeout();
-        const quint32 responseTime = ComPort->ResponseTime();
-        ComPort->SetOnTimeout({});
-        ComPort->SetResponseTime(std::min<quint32>(responseTime, 300));
-        const QPointer<TPGComPort> port(ComPort);
+        const TQuietReplies quiet(ComPort, 300);
         ComPort->Read();
-        if (!port)
-            return;
-        port->SetOnTimeout(onTimeout);
-        port->SetResponseTime(responseTime);
     }
-    ComPort->Flush();
+    if (port)
+        port->Flush();
 }
 
 // A line that does not go out whole is reported once, in the terminal and

@@ -148,14 +148,11 @@ bool TMainForm::sameInstrumentAnswers() {
     // A device back before its firmware answers is no reason for the
     // "Communications lost" box, and nothing here may start the poll again:
     // the search retries with a short limit of its own until its time is up.
-    const TPGComPort::TNotifyEvent onTimeout = ComPort->OnTimeout();
-    const quint32 responseTime = ComPort->ResponseTime();
-    ComPort->SetOnTimeout({});
-    ComPort->SetResponseTime(kIdentityProbeMs);
-    SwitchEchoOff();
-    ParseIDN();
-    ComPort->SetOnTimeout(onTimeout);
-    ComPort->SetResponseTime(responseTime);
+    {
+        const TQuietReplies quiet(ComPort, kIdentityProbeMs);
+        SwitchEchoOff();
+        ParseIDN();
+    }
     const bool same = !DeviceLost && InstrumentIdentity.Model == known.Model &&
                       InstrumentIdentity.SerialNumber == known.SerialNumber;
     InstrumentIdentity = known;

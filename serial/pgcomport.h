@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -123,4 +124,29 @@ private:
     QByteArray FVersion = "2.0.2";
     TNotifyEvent FOnTimeout;
     std::function<void()> FEventPump;
+};
+
+// While it lives, replies the port waits for may well not come (a probe):
+// they have a short limit of their own and no time-out handler, so no box
+// opens and nothing restarts the poll. Both come back when it goes.
+class TQuietReplies {
+public:
+    TQuietReplies(TPGComPort* port, quint32 limitMs)
+        : port_(port), onTimeout_(port->OnTimeout()), responseTime_(port->ResponseTime()) {
+        port->SetOnTimeout({});
+        port->SetResponseTime(std::min(limitMs, responseTime_));
+    }
+    ~TQuietReplies() {
+        if (port_) { // events run while it waited may have ended the port
+            port_->SetOnTimeout(onTimeout_);
+            port_->SetResponseTime(responseTime_);
+        }
+    }
+    TQuietReplies(const TQuietReplies&) = delete;
+    TQuietReplies& operator=(const TQuietReplies&) = delete;
+
+private:
+    QPointer<TPGComPort> port_;
+    TPGComPort::TNotifyEvent onTimeout_;
+    quint32 responseTime_;
 };
