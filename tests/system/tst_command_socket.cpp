@@ -52,6 +52,19 @@ std::unique_ptr<QTcpSocket> connectTo(PanelHarness& h) {
     return socket;
 }
 
+// A client that has been served a command line, so it holds a script's slot
+// (a connection that has sent nothing does not).
+std::unique_ptr<QTcpSocket> connectScript(PanelHarness& h) {
+    auto socket = connectTo(h);
+    if (!socket)
+        return nullptr;
+    socket->write("*IDN?\n");
+    if (!QTest::qWaitFor([&] { return socket->canReadLine(); }, 5000))
+        return nullptr;
+    socket->readLine();
+    return socket;
+}
+
 // 127.0.0.1:port, for clients made with ::socket.
 sockaddr_in loopbackAddress(quint16 port) {
     sockaddr_in a{};
@@ -352,9 +365,8 @@ private Q_SLOTS:
         QVERIFY(!replyLine(*good).isEmpty());
         std::vector<std::unique_ptr<QTcpSocket>> more;
         for (int i = 0; i < ScpiServer::MaxClients - 1; ++i) {
-            more.push_back(connectTo(h));
-            more.back()->write("*IDN?\n");
-            QVERIFY(!replyLine(*more.back()).isEmpty());
+            more.push_back(connectScript(h));
+            QVERIFY(more.back());
         }
         auto fifth = connectTo(h);
         QVERIFY(fifth);
@@ -424,10 +436,8 @@ private Q_SLOTS:
         f->CommandSocket()->setIdleTakeoverMs(kIdleMs);
         std::vector<std::unique_ptr<QTcpSocket>> scripts;
         for (int i = 0; i < ScpiServer::MaxClients; ++i) {
-            scripts.push_back(connectTo(h));
+            scripts.push_back(connectScript(h));
             QVERIFY(scripts.back());
-            scripts.back()->write("*IDN?\n");
-            QVERIFY(!replyLine(*scripts.back()).isEmpty());
         }
         auto preconnect = connectTo(h);
         QVERIFY(preconnect);
@@ -565,10 +575,8 @@ private Q_SLOTS:
         h.form()->CommandSocket()->setIdleTakeoverMs(kIdleMs);
         std::vector<std::unique_ptr<QTcpSocket>> idle;
         for (int i = 0; i < ScpiServer::MaxClients; ++i) {
-            idle.push_back(connectTo(h));
+            idle.push_back(connectScript(h));
             QVERIFY(idle.back());
-            idle.back()->write("*IDN?\n");
-            QVERIFY(!replyLine(*idle.back()).isEmpty());
         }
         QTest::qWait(int(kIdleMs) + 200);
         idle.back()->write("*IDN?\n"); // the last one is in use again
