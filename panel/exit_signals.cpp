@@ -33,7 +33,7 @@ ExitSignals::ExitSignals(std::function<void(int)> onSignal, QObject* parent)
         return;
     received = 0;
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &ExitSignals::readSignals);
+    connect(notifier_, &QSocketNotifier::activated, this, &ExitSignals::serveWaiting);
     struct sigaction action {};
     action.sa_handler = handleSignal;
     sigemptyset(&action.sa_mask);
@@ -56,7 +56,7 @@ ExitSignals::~ExitSignals() {
     pipeFds[0] = pipeFds[1] = -1;
 }
 
-void ExitSignals::readSignals() {
+void ExitSignals::serveWaiting() {
     char bytes[16];
     ssize_t n;
     int last = 0;

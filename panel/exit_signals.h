@@ -18,13 +18,11 @@ public:
     explicit ExitSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~ExitSignals() override;
 
-    // Serves the signals that came meanwhile, for a stretch that runs no
-    // event loop (the start-up scan).
-    void serveWaiting() { readSignals(); }
+    // Serves the signals that came meanwhile: from the event loop, and from
+    // a stretch that runs none (the start-up scan).
+    void serveWaiting();
 
 private:
-    void readSignals();
-
     std::function<void(int)> onSignal_;
     QSocketNotifier* notifier_ = nullptr;
 };

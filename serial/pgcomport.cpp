@@ -23,6 +23,13 @@ void TPGComPort::showMessage(const QString& text) const {
     QMessageBox::information(nullptr, QApplication::applicationName(), text);
 }
 
+void TPGComPort::pumpEvents() {
+    if (FEventPump)
+        FEventPump();
+    else
+        QCoreApplication::processEvents();
+}
+
 bool TPGComPort::Open() {
     if (Opened())
         Close();
@@ -41,10 +48,7 @@ bool TPGComPort::Open() {
                     return;
                 // Nested reads and writes meet the in-use flag, as during a read.
                 const bool wasInUse = std::exchange(self->FPortInUse, true);
-                if (self->FEventPump)
-                    self->FEventPump();
-                else
-                    QCoreApplication::processEvents();
+                self->pumpEvents();
                 if (self)
                     self->FPortInUse = wasInUse;
             });
@@ -152,10 +156,7 @@ void TPGComPort::Read(QByteArray& text) {
             if (clock.elapsed() > deadline)
                 FTimedOut = true;
             if (FAllowEvents) {
-                if (FEventPump)
-                    FEventPump();
-                else
-                    QCoreApplication::processEvents();
+                pumpEvents();
                 if (!self)
                     return;
                 if (!Opened()) // closed by a handler while we waited

@@ -100,6 +100,8 @@ private:
     void reopenIfOpen();
     bool askRetry(const QString& text) const;
     void showMessage(const QString& text) const;
+    // What a wait runs meanwhile: the event pump set, or the event loop's events.
+    void pumpEvents();
 
     bool FAllowEvents = false;
     qint64 FLastWritten = 0;
