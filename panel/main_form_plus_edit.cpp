@@ -4,6 +4,7 @@
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
+#include "panel/panel_state.h"
 #include "panel/settings_cache.h"
 
 #include <QCheckBox>
@@ -31,8 +32,12 @@ void TMainForm::PCountadjChange(QObject*) {
 
 void TMainForm::PCountClearClick(QObject*) {
     // The next reading the poll shows is a fresh one.
-    if (QueuedCommandToPort(cmd::clearPeriodCounter()))
+    if (QueuedCommandToPort(cmd::clearPeriodCounter())) {
         PCountlbl->setText(QStringLiteral("P: ----"));
+        // Nor does the timing diagram keep pacing by the old reading.
+        MeasuredTriggerPeriod = 0;
+        noteSettingsChanged();
+    }
 }
 
 void TMainForm::SynchEnableClick(QObject*) {

@@ -8,6 +8,7 @@
 #include "panel/panel_state.h"
 #include "panel/settings_cache.h"
 #include "serial/pgcomport.h"
+#include "timing/timing_window.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -61,6 +62,7 @@ void TMainForm::SystemStop() {
 }
 
 void TMainForm::showRunIndicator(bool running) {
+    noteSettingsChanged(); // the timing diagram says when the outputs are stopped
     RunStopbtn->setAccessibleDescription(running ? QStringLiteral("Outputs running; press to stop")
                                                  : QStringLiteral("Outputs stopped; press to run"));
     if (running) {
@@ -187,8 +189,12 @@ void TMainForm::UpdateStatus() {
         PulseMovie->jumpToFrame(kRestingFrame);
     }
 
-    if ((PlusOption || HighResolution) && SystemPageControl->currentIndex() == kPlusPage) {
-        if (SystemSettings.ShotCounterEnabled == 1) {
+    const bool plusShown = SystemPageControl->currentIndex() == kPlusPage;
+    // The timing diagram draws a triggered sequence at the measured period,
+    // so while it is open the reading is kept current as well.
+    const bool diagramShown = timingWindow && timingWindow->isVisible();
+    if ((PlusOption || HighResolution) && (plusShown || diagramShown)) {
+        if (plusShown && SystemSettings.ShotCounterEnabled == 1) {
             const quint32 count = QueryInt64(c::header(c::SystemSetting::ShotCounterCount));
             if (ShutdownBegun)
                 return;

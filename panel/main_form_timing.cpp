@@ -19,7 +19,8 @@ timing::Settings timingSettings() {
     using communication::InstrumentIdentity;
     timing::Settings s;
     const TSystemSettings& t = SystemSettings;
-    s.timer.period = timing::ToPs(t.Period);
+    // Period and width go out with 9 decimals, the delay with 12.
+    s.timer.period = timing::ToPs(t.Period, 9);
     s.timer.mode = t.ModeIndex;
     s.timer.burstCount = t.BurstCount;
     s.timer.dutyOn = t.DutyOnCount;
@@ -40,7 +41,7 @@ timing::Settings timingSettings() {
         timing::ChannelSettings ch;
         ch.enabled = c.Enabled == 1;
         ch.delay = timing::ToPs(c.Delay);
-        ch.width = timing::ToPs(c.Width);
+        ch.width = timing::ToPs(c.Width, 9);
         ch.mode = c.ModeIndex;
         ch.burstCount = c.BurstCount;
         ch.dutyOn = c.DutyOnCount;
@@ -55,6 +56,9 @@ timing::Settings timingSettings() {
         s.channels.push_back(ch);
     }
     s.muxGateSupported = MuxGateSupported;
+    s.outputsStopped = !Running;
+    s.changesHeld =
+        (communication::PlusOption || communication::HighResolution) && t.SyncAutoUpdate == 0;
     return s;
 }
 

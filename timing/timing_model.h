@@ -1,35 +1,31 @@
 #pragma once
 
+#include "timing/tick_sets.h"
+#include "timing/timing_types.h"
+
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 // Where every pulse of the system timer, the channels and the outputs lies,
-// computed from the settings alone, without widgets. Times are whole
-// picoseconds: a double cannot hold the last picosecond of a 1000 s delay.
+// computed from the settings alone, without widgets, in whole picoseconds.
 //
-// Every pulse comes from one tick k of the system timer (at k * period). A
-// lane's pulses are the ticks that pass its chain of selections (the timer's
-// mode, then each channel's wait count and mode, from its sync source down),
-// shifted by the sum of the delays along that chain. Counting the passing
-// ticks below any tick takes a few divisions per link, so a window holding
-// billions of ticks costs no more than one holding ten.
+// Every pulse comes from one tick k of the system timer. A lane's pulses are
+// the ticks that pass its chain of selections (the timer's mode, then each
+// channel's wait count and mode, from its sync source down), shifted by the
+// sum of the delays along that chain. Counting the passing ticks below any
+// tick takes a few divisions per link, so a window holding billions of ticks
+// costs no more than one holding ten. A channel still busy with its pulse
+// when the next trigger comes ignores that trigger; its ticks are found once
+// by following it until its state repeats (tick_sets.h).
 namespace timing {
 
-using Ps = std::int64_t;
-
-constexpr Ps PsPerSecond = 1'000'000'000'000;
-
-// Seconds to picoseconds, rounded the way the instrument's 12-decimal
-// command text rounds them; saturates far outside any setting.
-Ps ToPs(double seconds);
-
-// List indexes as the panel's selection lists hold them.
-enum Mode { Normal = 0, SingleShot = 1, Burst = 2, DutyCycle = 3 };
-enum ExternalMode { Internal = 0, Triggered = 1, Gated = 2, ReArm = 3 };
-enum MuxGate { MuxGateOff = 0, MuxGated = 1, MuxInhibit = 2, MuxInvert = 3 };
+// Seconds to picoseconds, rounded the way the instrument's command text
+// with so many decimals rounds them; saturates far outside any setting.
+Ps ToPs(double seconds, int decimals = 12);
 
 struct TimerSettings {
     Ps period = 0;
@@ -51,11 +47,11 @@ struct ChannelSettings {
     std::int64_t dutyOn = 0;
     std::int64_t dutyOff = 0;
     std::int64_t waitCount = 0;
-    int sync = 0; // 0 = the timer, n = channel n (A = 1)
-    bool inverted = false;
-    int gateMode = 0;     // channel gate list index, 0 = none
-    bool output = false;  // has an output of its own; otherwise a virtual channel
-    unsigned muxMask = 0; // bit k: channel k + 1 reaches this output
+    int sync = 0;          // 0 = the timer, n = channel n (A = 1)
+    bool inverted = false; // output polarity: only an output channel has one
+    int gateMode = 0;      // channel gate list index, 0 = none
+    bool output = false;   // has an output of its own; otherwise a virtual channel
+    unsigned muxMask = 0;  // bit k: channel k + 1 reaches this output
     int muxGate = MuxGateOff;
 };
 
@@ -63,6 +59,9 @@ struct Settings {
     TimerSettings timer;
     std::vector<ChannelSettings> channels; // channel n at index n - 1
     bool muxGateSupported = false;
+    // Not timing, but whether the instrument puts this timing out now.
+    bool outputsStopped = false;
+    bool changesHeld = false; // synchronous update: edits wait for Update
 };
 
 enum class LaneKind { Timer, Channel, Output };
@@ -82,7 +81,8 @@ struct Lane {
 };
 
 // A stretch of a lane that is high: one pulse (count 1), several pulses
-// overlapping into one, or a band of pulses closer than the resolution.
+// overlapping into one, or a band of pulses closer than the resolution
+// (count 0 where they are too many to be counted here).
 struct Segment {
     Ps start = 0;
     Ps end = 0;
@@ -96,9 +96,9 @@ public:
     explicit Model(const Settings& settings);
 
     const std::vector<Lane>& lanes() const { return lanes_; }
-    // The timer's period as drawn (the measured trigger period where that
-    // paces a triggered single shot); 0 when the timer ticks once.
-    Ps period() const { return tickPeriod_; }
+    // How often the timer's pulses repeat as drawn (the measured trigger
+    // period where that paces a triggered sequence); 0 when it ticks once.
+    Ps period() const { return grid_.groupTicks > 0 ? grid_.groupPeriod : grid_.period; }
 
     // The lane's high stretches meeting [from, to), in time order: pulses
     // nearer each other than `resolution` join into bands. At most about
@@ -109,33 +109,42 @@ public:
     std::int64_t countStarts(int lane, Ps from, Ps to) const;
     // The pulse edge (start or end) of the lane nearest `at`, within `reach`.
     std::optional<Ps> nearestEdge(int lane, Ps at, Ps reach) const;
-    // Where the pulses of the timer's first tick lie, over every lane: from
-    // the earliest start (0 or before) to the latest end (at least one period).
+    // Where the pulses of the timer's first tick lie, over the enabled lanes
+    // that fire on it: from the earliest start (0 or before) to the latest
+    // end (at least one period).
     std::pair<Ps, Ps> firstTickExtent() const;
-    // The end of the last pulse of every lane whose pulses stop (single shots,
-    // bursts, limited duty cycles); nullopt when every lane runs on.
+    // The end of the last pulse of every enabled lane whose pulses stop
+    // (single shots, bursts, limited duty cycles); nullopt when all run on.
     std::optional<Ps> lastEnd() const;
     // The first pulse start of the lane at or after `from`, if any within `to`.
     std::optional<Ps> firstStart(int lane, Ps from, Ps to) const;
 
 private:
-    struct Filter {
-        std::int64_t skip = 0;  // ordinals below this never pass
-        int mode = Normal;      // then: all, the first, the first `count`, or duty
-        std::int64_t count = 0; // burst count
-        std::int64_t on = 0, off = 0;
-        std::int64_t cycles = 0; // duty cycles before it stops (timer only), 0 = endless
-        std::int64_t passing(std::int64_t ordinals) const;
-    };
+    using Filter = detail::Filter;
     struct Chain {
-        std::vector<Filter> filters; // the timer's first
-        Ps offset = 0;               // sum of the delays along the chain
+        std::shared_ptr<const detail::Pattern> pattern; // a busy channel's ticks, else all
+        std::vector<Filter> filters;                    // then these, in order
+        detail::Periodicity periodicity;
+        Ps offset = 0; // sum of the delays along the chain
         Ps width = 0;
         std::vector<int> sources; // an output's channel lanes, OR-ed
+        int gate = MuxGateOff;    // an output's mux gate, from `gateLane`
+        int gateLane = -1;
+        bool output = false;
         bool valid = true;
+        bool timed() const { return valid && !output && (pattern || !filters.empty()); }
     };
 
+    void buildTimer(const TimerSettings& t);
+    void buildChannels(const Settings& settings);
+    void buildOutputs(const Settings& settings);
+    void addFilter(Chain& chain, const Filter& f) const;
+    bool followBusy(Chain& chain, const ChannelSettings& s, Lane& lane) const;
+    void noteDisabledSources(const Settings& settings);
+
     std::int64_t rank(const Chain& chain, std::int64_t ticks) const;
+    // The tick of the chain's event j (from 0); the tick count when none.
+    std::int64_t select(const Chain& chain, std::int64_t j) const;
     std::int64_t tickRange(const Chain& chain, Ps from, Ps to, std::int64_t& last) const;
     std::int64_t startTicks(const Chain& chain, Ps from, Ps to, std::int64_t& last) const;
     struct Piece {
@@ -148,15 +157,20 @@ private:
     std::int64_t lastPassing(const Chain& chain, const Piece& piece) const;
     std::vector<Segment> chainSegments(const Chain& chain, Ps from, Ps to, Ps resolution,
                                        std::size_t limit) const;
-    Ps tickTime(std::int64_t k) const;
+    std::vector<Segment> orSegments(const Chain& chain, Ps from, Ps to, Ps resolution,
+                                    std::size_t limit) const;
+    std::vector<Segment> gatedSegments(const Chain& chain, Ps from, Ps to, Ps resolution,
+                                       std::size_t limit) const;
+    Ps tickTime(std::int64_t k) const { return grid_.time(k); }
 
     std::vector<Lane> lanes_;
     std::vector<Chain> chains_;
-    Ps tickPeriod_ = 0;
-    std::int64_t tickCount_ = 0; // ticks of the timer; huge when endless
+    detail::TickGrid grid_;
 };
 
-// "1.5 µs", "-200 ps", "1 s": the shortest exact-enough engineering text.
+// "1.5 µs", "-200 ps", "1 s": engineering text rounded to `significant`
+// digits (never truncated); ExactDigits gives every picosecond there is.
+constexpr int ExactDigits = 20;
 QString FormatTime(Ps t, int significant = 6);
 // "666.667 kHz" for 1/Δt.
 QString FormatFrequency(double hertz);

@@ -65,6 +65,12 @@ void TimingWindow::setSettings(const Settings& settings, const QString& model,
                                const QString& serial) {
     model_ = model;
     serial_ = serial;
+    QStringList banner;
+    if (settings.outputsStopped)
+        banner << QStringLiteral("Outputs stopped: the instrument puts none of this out until Run");
+    if (settings.changesHeld)
+        banner << QStringLiteral("Synchronous update on: changes reach the outputs only at Update");
+    view_->setBanner(banner.join(QStringLiteral(".  ")));
     view_->setModel(Model(settings));
 }
 
@@ -78,19 +84,30 @@ void TimingWindow::showReadout() {
                           .arg(CursorReadout(v), FormatTime(Ps(v.psPerPixel), 3)));
 }
 
-bool TimingWindow::exportTo(const QString& path, QString& error) const {
+PaintParams TimingWindow::exportParams(QSize& size) const {
     PaintParams params = view_->params();
     params.caption = caption();
     params.readoutHeight = 22;
-    return ExportDiagram(path, view_->model(), view_->view(), params, view_->size(), error);
+    params.scroll = 0;
+    PaintParams lanesOnly = params;
+    lanesOnly.caption.clear();
+    lanesOnly.readoutHeight = 0;
+    size = QSize(params.area.width(), lanesOnly.neededHeight(int(view_->model().lanes().size())));
+    return params;
+}
+
+bool TimingWindow::exportTo(const QString& path, QString& error) const {
+    QSize size;
+    const PaintParams params = exportParams(size);
+    return ExportDiagram(path, view_->model(), view_->view(), params, size, error,
+                         view_->devicePixelRatioF(), view_->logicalDpiY());
 }
 
 void TimingWindow::copyToClipboard() const {
-    PaintParams params = view_->params();
-    params.caption = caption();
-    params.readoutHeight = 22;
+    QSize size;
+    const PaintParams params = exportParams(size);
     QApplication::clipboard()->setImage(
-        RenderImage(view_->model(), view_->view(), params, view_->size(), 2.0));
+        RenderImage(view_->model(), view_->view(), params, size, 2.0 * view_->devicePixelRatioF()));
     statusBar()->showMessage(QStringLiteral("Diagram copied"), 3000);
 }
 

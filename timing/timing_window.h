@@ -1,6 +1,7 @@
 #pragma once
 
 #include "timing/timing_model.h"
+#include "timing/trace_paint.h"
 
 #include <QMainWindow>
 
@@ -22,7 +23,8 @@ public:
     void setSettings(const Settings& settings, const QString& model, const QString& serial);
     TraceView* view() const { return view_; }
 
-    // The file by its suffix (.png, .svg, .pdf); false with `error` set.
+    // The file by its suffix (.png, .svg, .pdf), every lane at its full
+    // height whatever the window shows; false with `error` set.
     bool exportTo(const QString& path, QString& error) const;
     void copyToClipboard() const;
 
@@ -30,6 +32,8 @@ private:
     void exportByDialog();
     void showReadout();
     QString caption() const;
+    // The view's geometry for a picture of every lane, and the picture's size.
+    PaintParams exportParams(QSize& size) const;
 
     TraceView* view_ = nullptr;
     QLabel* readout_ = nullptr;

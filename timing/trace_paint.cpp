@@ -95,9 +95,13 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
     const int active = info.activeLow ? low : high;
     const QColor colour = info.greyed ? kGrey : LaneColour(info);
     if (info.greyed) {
+        // Flat: a disabled channel or output puts nothing out. Its note
+        // says so, and what it still triggers.
         p.fillRect(QRect(lanes.left(), idle - 1, lanes.width(), 2), kGrey);
         p.setFont(smaller(pp.font, 0.85));
-        p.drawText(QPointF(lanes.left() + 6, row.center().y() + 4), QStringLiteral("disabled"));
+        p.setPen(QColor(0x70, 0x70, 0x70));
+        p.drawText(QPointF(lanes.left() + 6, row.center().y() + 4),
+                   info.note.isEmpty() ? QStringLiteral("disabled") : info.note);
         return;
     }
     const Ps from = TimeAt(lanes.left(), v, pp);
@@ -119,7 +123,8 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
             p.fillRect(block, QColor(colour.red(), colour.green(), colour.blue(), 70));
             p.setPen(colour);
             p.drawRect(block);
-            const QString count = QStringLiteral("%1 pulses").arg(s.count);
+            const QString count = s.count > 0 ? QStringLiteral("%1 pulses").arg(s.count)
+                                              : QStringLiteral("too many to count here");
             if (small.horizontalAdvance(count) + 6 < block.width()) {
                 p.setPen(kInk);
                 p.drawText(block, Qt::AlignCenter, count);
@@ -146,7 +151,7 @@ void paintLevels(QPainter& p, const Model& model, int lane, const ViewState& v,
 void paintDelayArrow(QPainter& p, const Model& model, int lane, const ViewState& v,
                      const PaintParams& pp, const QRect& lanes) {
     const Lane& info = model.lanes()[lane];
-    if (info.sourceLane < 0 || info.delay == 0 || !info.error.isEmpty())
+    if (info.sourceLane < 0 || info.delay == 0 || !info.error.isEmpty() || info.greyed)
         return;
     const Ps from = TimeAt(lanes.left(), v, pp);
     const Ps to = TimeAt(lanes.right() + 1, v, pp);
@@ -176,7 +181,7 @@ void paintDelayArrow(QPainter& p, const Model& model, int lane, const ViewState&
     head.closeSubpath();
     p.fillPath(head, QColor(0x50, 0x50, 0x50));
     p.restore();
-    const QString label = FormatTime(info.delay);
+    const QString label = FormatTime(info.delay, ExactDigits);
     p.setFont(smaller(pp.font, 0.8));
     const QFontMetrics small(p.font());
     const int w = small.horizontalAdvance(label);
@@ -208,21 +213,24 @@ void paintCursor(QPainter& p, Ps t, const QColor& colour, const QString& name, c
 } // namespace
 
 QRect PaintParams::rulerRect() const {
-    return QRect(area.left(), area.top() + captionHeight(), area.width(), rulerHeight);
+    return QRect(area.left(), area.top() + captionHeight() + bannerHeight(), area.width(),
+                 rulerHeight);
 }
 
 int PaintParams::laneTop(int lane) const {
-    return rulerRect().bottom() + 1 + lane * laneHeight;
+    return rulerRect().bottom() + 1 + lane * laneHeight - scroll;
 }
 
 QRect PaintParams::lanesRect(int laneCount) const {
     const int top = rulerRect().bottom() + 1;
-    const int bottom = std::min(area.bottom() - readoutHeight, top + laneCount * laneHeight - 1);
+    const int bottom =
+        std::min(area.bottom() - readoutHeight, top + laneCount * laneHeight - 1 - scroll);
     return QRect(QPoint(area.left() + headerWidth, top), QPoint(area.right(), bottom));
 }
 
 int PaintParams::neededHeight(int laneCount) const {
-    return captionHeight() + rulerHeight + laneCount * laneHeight + readoutHeight + 1;
+    return captionHeight() + bannerHeight() + rulerHeight + laneCount * laneHeight + readoutHeight +
+           1;
 }
 
 Ps NiceStep(double minPs) {
@@ -254,7 +262,7 @@ std::vector<RulerTick> RulerTicks(Ps from, Ps to, Ps zero, double psPerPixel,
         const Ps first = zero + ((from - zero) / step) * step;
         for (Ps t : {first - step, first + step, zero + ((to - zero) / step) * step + step,
                      zero + step, zero - step})
-            widest = std::max(widest, metrics.horizontalAdvance(FormatTime(t - zero, 15)));
+            widest = std::max(widest, metrics.horizontalAdvance(FormatTime(t - zero, ExactDigits)));
         if (double(step) / psPerPixel >= widest + 14)
             break;
         step = NiceStep(double(step) + 1);
@@ -267,7 +275,8 @@ std::vector<RulerTick> RulerTicks(Ps from, Ps to, Ps zero, double psPerPixel,
         first -= minor;
     for (Ps t = first; t < to && ticks.size() < 4000; t += minor) {
         const bool major = (t - zero) % step == 0;
-        ticks.push_back({t, major ? FormatTime(t - zero, 15) : QString()});
+        // Multiples of the step: exact, and short.
+        ticks.push_back({t, major ? FormatTime(t - zero, ExactDigits) : QString()});
     }
     return ticks;
 }
@@ -291,12 +300,12 @@ QColor LaneColour(const Lane& lane) {
 QString CursorReadout(const ViewState& v) {
     QStringList parts;
     if (v.cursorA)
-        parts << QStringLiteral("A %1").arg(FormatTime(*v.cursorA - v.zero, 15));
+        parts << QStringLiteral("A %1").arg(FormatTime(*v.cursorA - v.zero, ExactDigits));
     if (v.cursorB)
-        parts << QStringLiteral("B %1").arg(FormatTime(*v.cursorB - v.zero, 15));
+        parts << QStringLiteral("B %1").arg(FormatTime(*v.cursorB - v.zero, ExactDigits));
     if (v.cursorA && v.cursorB) {
         const Ps dt = *v.cursorB - *v.cursorA;
-        parts << QStringLiteral("\u0394t %1").arg(FormatTime(dt, 15));
+        parts << QStringLiteral("\u0394t %1").arg(FormatTime(dt, ExactDigits));
         const double hz = dt != 0 ? double(PsPerSecond) / std::fabs(double(dt)) : 0;
         parts << QStringLiteral("1/\u0394t %1").arg(FormatFrequency(hz));
     }
@@ -320,11 +329,24 @@ void PaintDiagram(QPainter& p, const Model& model, const ViewState& v, const Pai
             QRect(pp.area.left() + 6, pp.area.top(), pp.area.width() - 12, pp.captionHeight()),
             Qt::AlignVCenter | Qt::AlignLeft, pp.caption);
     }
+    if (!pp.banner.isEmpty()) {
+        const QRect banner(pp.area.left(), pp.area.top() + pp.captionHeight(), pp.area.width(),
+                           pp.bannerHeight());
+        p.fillRect(banner, QColor(0xff, 0xf1, 0xc4));
+        p.setPen(QColor(0x6a, 0x4a, 0x00));
+        p.drawText(banner.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, pp.banner);
+    }
     paintRuler(p, v, pp, lanes);
 
+    // Lanes scrolled under the ruler are cut off at its edge.
+    p.save();
+    p.setClipRect(
+        QRect(QPoint(pp.area.left(), lanes.top()), QPoint(pp.area.right(), lanes.bottom() + 1)));
     for (int i = 0; i < laneCount; ++i) {
         const Lane& lane = model.lanes()[i];
         const QRect row(lanes.left(), pp.laneTop(i), lanes.width(), pp.laneHeight);
+        if (row.bottom() < lanes.top())
+            continue;
         if (row.top() > lanes.bottom())
             break;
         const QRect header(pp.area.left(), row.top(), pp.headerWidth, pp.laneHeight);
@@ -346,7 +368,7 @@ void PaintDiagram(QPainter& p, const Model& model, const ViewState& v, const Pai
         p.drawLine(row.left(), row.bottom(), row.right(), row.bottom());
 
         p.save();
-        p.setClipRect(row.adjusted(0, 0, 1, 1));
+        p.setClipRect(row.adjusted(0, 0, 1, 1), Qt::IntersectClip);
         if (!lane.error.isEmpty()) {
             p.fillRect(row.adjusted(0, 1, 0, -1), QColor(0xfb, 0xe9, 0xe9));
             p.setPen(kError);
@@ -354,7 +376,7 @@ void PaintDiagram(QPainter& p, const Model& model, const ViewState& v, const Pai
             p.drawText(row.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, lane.error);
         } else {
             paintLevels(p, model, i, v, pp, lanes, row);
-            if (!lane.note.isEmpty()) {
+            if (!lane.note.isEmpty() && !lane.greyed) {
                 p.setFont(smaller(pp.font, 0.8));
                 const QFontMetrics small(p.font());
                 const int w = small.horizontalAdvance(lane.note) + 8;
@@ -366,6 +388,7 @@ void PaintDiagram(QPainter& p, const Model& model, const ViewState& v, const Pai
         }
         p.restore();
     }
+    p.restore();
     p.save();
     p.setClipRect(QRect(lanes.left(), lanes.top(), lanes.width(), lanes.height() + 1));
     for (int i = 0; i < laneCount; ++i)

@@ -27,18 +27,21 @@ struct ViewState {
 struct PaintParams {
     QRect area;            // the whole diagram
     QString caption;       // a line above the ruler (exports), empty on screen
+    QString banner;        // what the outputs do not show yet (stopped, held for Update)
     int headerWidth = 104; // lane names
     int rulerHeight = 30;
     int laneHeight = 34;
     int readoutHeight = 0; // cursor readout under the lanes (the exports have one)
+    int scroll = 0;        // lanes scrolled up under the ruler, in pixels
     QFont font;
 
     int captionHeight() const { return caption.isEmpty() ? 0 : 22; }
+    int bannerHeight() const { return banner.isEmpty() ? 0 : 22; }
     // Where the lanes are drawn: right of the names, under the ruler.
     QRect lanesRect(int laneCount) const;
     QRect rulerRect() const;
     int laneTop(int lane) const;
-    // The height the diagram needs for so many lanes.
+    // The height the diagram needs for so many lanes, none scrolled away.
     int neededHeight(int laneCount) const;
 };
 

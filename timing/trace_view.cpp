@@ -3,6 +3,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -27,6 +29,11 @@ TraceView::TraceView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("Timing diagram"));
+    // Lanes that do not fit scroll under the ruler, which stays.
+    vertical_ = new QScrollBar(Qt::Vertical, this);
+    vertical_->setObjectName(QStringLiteral("LaneScroll"));
+    vertical_->hide();
+    connect(vertical_, &QScrollBar::valueChanged, this, [this] { update(); });
 }
 
 QSize TraceView::sizeHint() const {
@@ -40,8 +47,45 @@ QSize TraceView::minimumSizeHint() const {
 PaintParams TraceView::params() const {
     PaintParams p;
     p.area = rect();
+    if (vertical_->isVisible())
+        p.area.setRight(vertical_->geometry().left() - 1);
     p.font = font();
+    p.banner = banner_;
+    p.scroll = scroll();
     return p;
+}
+
+int TraceView::scroll() const {
+    return vertical_->isVisible() ? vertical_->value() : 0;
+}
+
+void TraceView::setScroll(int pixels) {
+    vertical_->setValue(pixels);
+}
+
+void TraceView::setBanner(const QString& banner) {
+    if (banner == banner_)
+        return;
+    banner_ = banner;
+    placeScrollBar();
+    update();
+}
+
+void TraceView::placeScrollBar() {
+    PaintParams p;
+    p.area = rect();
+    p.banner = banner_;
+    const int needed = p.neededHeight(int(model_.lanes().size()));
+    const int hidden = needed - height();
+    vertical_->setVisible(hidden > 0);
+    if (hidden <= 0)
+        return;
+    const int w = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, vertical_);
+    const int top = p.rulerRect().bottom() + 1;
+    vertical_->setGeometry(width() - w, top, w, height() - top);
+    vertical_->setRange(0, hidden);
+    vertical_->setPageStep(height() - top);
+    vertical_->setSingleStep(p.laneHeight);
 }
 
 double TraceView::centreX() const {
@@ -49,11 +93,13 @@ double TraceView::centreX() const {
 }
 
 double TraceView::lanesWidth() const {
-    return std::max(1, width() - params().headerWidth);
+    const PaintParams p = params();
+    return std::max(1, p.area.width() - p.headerWidth);
 }
 
 void TraceView::setModel(Model model) {
     model_ = std::move(model);
+    placeScrollBar();
     fitOnce();
     update();
 }
@@ -178,7 +224,14 @@ void TraceView::paintEvent(QPaintEvent*) {
 }
 
 void TraceView::resizeEvent(QResizeEvent*) {
+    placeScrollBar();
     fitOnce();
+}
+
+bool TraceView::event(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        placeScrollBar();
+    return QWidget::event(event);
 }
 
 void TraceView::showEvent(QShowEvent*) {
@@ -188,7 +241,10 @@ void TraceView::showEvent(QShowEvent*) {
 void TraceView::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     const double x = event->position().x();
-    if (event->modifiers() & Qt::ShiftModifier || angle.x() != 0) {
+    // Over the lane names the wheel scrolls the lanes; over the lanes it zooms.
+    if (vertical_->isVisible() && x < params().headerWidth && angle.y() != 0) {
+        vertical_->setValue(vertical_->value() - angle.y() / 120 * vertical_->singleStep());
+    } else if (event->modifiers() & Qt::ShiftModifier || angle.x() != 0) {
         const int steps = angle.x() != 0 ? angle.x() : angle.y();
         panBy(-steps / 120.0 * lanesWidth() / 10);
     } else if (angle.y() != 0) {
@@ -268,6 +324,12 @@ void TraceView::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Escape:
         clearCursors();
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        vertical_->triggerAction(event->key() == Qt::Key_PageUp
+                                     ? QAbstractSlider::SliderPageStepSub
+                                     : QAbstractSlider::SliderPageStepAdd);
         break;
     default:
         QWidget::keyPressEvent(event);

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QScrollBar;
+
 // The diagram on screen: lanes, ruler and cursors painted by PaintDiagram,
 // zoomed around the mouse with the wheel, panned by dragging or with
 // Shift+wheel, and driven by keys: + and - zoom, Home and End go to the
@@ -20,10 +22,16 @@ public:
 
     void setModel(Model model);
     const Model& model() const { return model_; }
+    // A line over the lanes saying what the outputs do not show yet.
+    void setBanner(const QString& banner);
     const ViewState& view() const { return view_; }
     void setView(const ViewState& view);
-    // The geometry PaintDiagram uses for this widget (and the exports).
+    // The geometry PaintDiagram uses for this widget; the exports take it
+    // with every lane shown.
     PaintParams params() const;
+    // Lanes scrolled up under the ruler, in pixels.
+    int scroll() const;
+    void setScroll(int pixels);
 
     void zoomBy(double factor, double aroundX);
     // The middle of the lanes: where zooming by key or button is centred.
@@ -54,6 +62,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -62,9 +71,12 @@ private:
     void showSpan(Ps from, Ps to);
     void changed();
     void fitOnce();
+    void placeScrollBar();
 
     Model model_;
     ViewState view_;
+    QString banner_;
+    QScrollBar* vertical_ = nullptr;
     bool fitted_ = false;
     int dragging_ = -1; // -1 none, 0/1 a cursor, 2 the view
     double dragX_ = 0;

@@ -180,31 +180,58 @@ private Q_SLOTS:
         QVERIFY(mid != QColor(Qt::white));
     }
 
-    void exportsAreReadableFiles() {
+    // A 5454's thirteen lanes from a window too short to show them: every
+    // lane goes into each file, at the size the screen shows.
+    void exportsHoldEveryLane() {
         QTemporaryDir dir;
         TimingWindow window;
-        window.resize(900, 420);
-        window.setSettings(chain(), QStringLiteral("5454"), QStringLiteral("1234"));
+        window.resize(900, 260);
+        Settings s = chain();
+        s.channels.resize(8, s.channels[0]);
+        for (std::size_t n = 2; n < 8; ++n)
+            s.channels[n].output = n < 4;
+        window.setSettings(s, QStringLiteral("5454"), QStringLiteral("1234"));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QSize viewSize = window.view()->size();
+        TraceView* view = window.view();
+        QCOMPARE(view->model().lanes().size(), std::size_t(13));
+        QVERIFY(view->findChild<QWidget*>(QStringLiteral("LaneScroll"))->isVisible());
+        // Scrolled to the bottom, the last lane is in the window.
+        view->setScroll(1 << 20);
+        const PaintParams onScreen = view->params();
+        QVERIFY(onScreen.laneTop(12) + onScreen.laneHeight <= view->height() + 1);
+        QVERIFY(onScreen.laneTop(0) < onScreen.rulerRect().bottom());
+
+        PaintParams full = onScreen;
+        full.scroll = 0;
+        full.caption = QStringLiteral("caption");
+        full.readoutHeight = 22;
+        const int height = full.neededHeight(13);
         QString error;
 
         const QString png = dir.filePath(QStringLiteral("t.png"));
         QVERIFY2(window.exportTo(png, error), qPrintable(error));
         const QImage image(png);
-        // Twice the screen's pixels, with the caption and readout rows added.
-        QCOMPARE(image.width(), 2 * viewSize.width());
-        QVERIFY(image.height() > 2 * viewSize.height());
+        // Twice the screen's device pixels, every lane with caption and readout.
+        const double scale = 2 * view->devicePixelRatioF();
+        QCOMPARE(image.width(), qRound(scale * onScreen.area.width()));
+        QCOMPARE(image.height(), qRound(scale * height));
 
         const QString svg = dir.filePath(QStringLiteral("t.svg"));
         QVERIFY2(window.exportTo(svg, error), qPrintable(error));
         QSvgRenderer renderer(svg);
         QVERIFY(renderer.isValid());
+        QCOMPARE(renderer.viewBox().height(), height);
         QFile svgFile(svg);
         QVERIFY(svgFile.open(QIODevice::ReadOnly));
         const QByteArray svgText = svgFile.readAll();
         QVERIFY(svgText.contains("5454 serial 1234"));
+        QVERIFY(svgText.contains(">Out D<"));
+        // The lane names at the pixel size the screen gives them.
+        const int at = svgText.lastIndexOf("font-size=\"", svgText.indexOf(">Out D<"));
+        QVERIFY(at > 0);
+        QCOMPARE(svgText.mid(at + 11, 8).split('"').front().toInt(),
+                 QFontInfo(view->font()).pixelSize());
 
         const QString pdf = dir.filePath(QStringLiteral("t.pdf"));
         QVERIFY2(window.exportTo(pdf, error), qPrintable(error));
