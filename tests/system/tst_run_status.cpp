@@ -5,6 +5,8 @@
 #include "panel/settings_cache.h"
 #include "serial/port_table.h"
 #include "tests/support/panel_harness.h"
+#include "timing/timing_window.h"
+#include "timing/trace_view.h"
 
 #include <QFile>
 #include <QLabel>
@@ -53,7 +55,7 @@ private Q_SLOTS:
     void runAndStopButton();
     void clickDroppedWhileSuspendedIsCorrectedByThePoll();
     void runStartedElsewhereShowsWithinOnePoll();
-    void countersOnlyOnThePlusPage();
+    void countersOnThePlusPageOrForTheDiagram();
     void errorBlinksAndIsNotAskedAgainUntilRefresh();
     void errorCodes();
     void firmwareOneNeverAsksForErrors();
@@ -134,7 +136,7 @@ void TstRunStatus::runStartedElsewhereShowsWithinOnePoll() {
     QCOMPARE(f->PulseMovie->state(), QMovie::Running);
 }
 
-void TstRunStatus::countersOnlyOnThePlusPage() {
+void TstRunStatus::countersOnThePlusPageOrForTheDiagram() {
     sim::ServerOptions options;
     options.instrument.externalTriggerPeriod = 0.001;
     PanelHarness h(options);
@@ -187,6 +189,31 @@ void TstRunStatus::countersOnlyOnThePlusPage() {
     poll(h);
     QCOMPARE(countOf(h.linesSince(m), ":PULS0:EXTP:PER?"), 0);
     QCOMPARE(f->PCountlbl->text(), QStringLiteral("P: 0.0010000000"));
+
+    // The timing diagram draws the burst at the measured trigger period, so
+    // while it is open the period is read whatever page is shown.
+    pg5400::MeasuredTriggerPeriod = 0;
+    f->TimingDiagram1->trigger();
+    const auto t0Note = [f] { return f->TimingDiagram()->view()->model().lanes()[0].note; };
+    m = h.mark();
+    poll(h);
+    QCOMPARE(countOf(h.linesSince(m), ":PULS0:EXTP:PER?"), 1);
+    QCOMPARE(countOf(h.linesSince(m), ":PULS0:COUN:COUN?"), 0);
+    QTRY_VERIFY(t0Note().contains(QStringLiteral("trigger period 1 ms (measured)")));
+    // 42 shots 1 ms apart: a trigger during the burst is ignored.
+    QVERIFY(t0Note().contains(QStringLiteral("started by every 42nd trigger")));
+    QCOMPARE(f->TimingDiagram()->view()->model().period(), 42 * timing::PsPerSecond / 1000);
+    // Cleared, the old reading no longer paces it.
+    f->PCountClearClick(f->PCountClear);
+    QTRY_VERIFY(!t0Note().contains(QStringLiteral("measured")));
+    QVERIFY(t0Note().contains(QStringLiteral("one sequence per trigger")));
+
+    // The diagram says whether the outputs put any of it out.
+    const auto banner = [f] { return f->TimingDiagram()->view()->params().banner; };
+    QVERIFY(pg5400::Running);
+    QTRY_COMPARE(banner(), QString());
+    f->RunStopbtn->click();
+    QTRY_VERIFY(banner().startsWith(QStringLiteral("Outputs stopped")));
 }
 
 void TstRunStatus::errorBlinksAndIsNotAskedAgainUntilRefresh() {

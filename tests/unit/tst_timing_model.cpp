@@ -1,6 +1,7 @@
 // The timing model: where the pulses of the timer, channels and outputs lie,
 // checked against edges worked out by hand.
 #include "timing/timing_model.h"
+#include "timing/trace_paint.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -632,6 +633,12 @@ private Q_SLOTS:
         QCOMPARE(FormatTime(1'999'999'999), QStringLiteral("2 ms"));
         QCOMPARE(FormatTime(999'999'600), QStringLiteral("1 ms"));
         QCOMPARE(FormatTime(1'234'565), QStringLiteral("1.23457 \u00b5s"));
+        // A cursor on the edge of a 1000 s + 5 ps delay reads it to the picosecond.
+        ViewState v;
+        v.cursorA = 1'000'000'000'000'005;
+        v.cursorB = 1'000'000'000'000'000;
+        QVERIFY(CursorReadout(v).startsWith(
+            QStringLiteral("A 1000.000000000005 s    B 1000 s    \u0394t -5 ps")));
         QCOMPARE(FormatTime(-1'500'000), QStringLiteral("-1.5 \u00b5s"));
         QCOMPARE(FormatTime(999), QStringLiteral("999 ps"));
         QCOMPARE(FormatTime(1'000), QStringLiteral("1 ns"));
