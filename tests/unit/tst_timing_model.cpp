@@ -180,6 +180,12 @@ private Q_SLOTS:
         QCOMPARE(starts(m, 2, 0, 5 * us), (QList<Ps>{3'005'000, 4'005'000}));
         // C skips A's ticks 2, 3 and fires once at tick 4.
         QCOMPARE(starts(m, 3, 0, 1000 * s), (QList<Ps>{4'000'000}));
+        // None of them fires on the first tick, nor does a disabled channel
+        // count: one period fits T0 alone.
+        ChannelSettings late = channel(0, 5 * us, 10 * ns);
+        late.enabled = false;
+        QCOMPARE(Model(make(1 * us, {a, b, c, late})).firstTickExtent(),
+                 (std::pair<Ps, Ps>{0, 1 * us}));
     }
 
     void timerModes() {
