@@ -1,4 +1,4 @@
-#include "panel/exit_signals.h"
+#include "desktop/exit_signals.h"
 #include "panel/main_form.h"
 
 #include <QApplication>

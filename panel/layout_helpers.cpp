@@ -1,7 +1,7 @@
 #include "panel/layout_helpers.h"
 
 #include "controls/plusspinedit.h"
-#include "panel/check_list.h"
+#include "controls/check_list.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 
 #include "comm/comm_log.h"
 #include "comm/exchange.h"
-#include "panel/input_gate.h"
+#include "desktop/input_gate.h"
 #include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
 

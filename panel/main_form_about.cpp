@@ -1,9 +1,9 @@
 // Help > About, Help > Web Site and Tools > Capture Screen Shot: the three
 // menu commands that never talk to the instrument.
 #include "comm/discovery.h"
-#include "panel/jpeg_io.h"
+#include "desktop/jpeg_io.h"
 #include "panel/main_form.h"
-#include "panel/version_info.h"
+#include "desktop/version_info.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -3,11 +3,11 @@
 #include "comm/command_set.h"
 #include "comm/discovery.h"
 #include "controls/plusspinedit.h"
-#include "panel/check_list.h"
+#include "controls/check_list.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 
 #include <QApplication>
 #include <QCheckBox>

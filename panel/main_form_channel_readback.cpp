@@ -4,11 +4,11 @@
 #include "comm/exchange.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
-#include "panel/check_list.h"
+#include "controls/check_list.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -11,8 +11,8 @@
 #include "panel/main_form.h"
 #include "panel/message_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
-#include "panel/version_info.h"
+#include "instrument/settings_cache.h"
+#include "desktop/version_info.h"
 #include "serial/pgcomport.h"
 
 #include <QCheckBox>

@@ -4,8 +4,8 @@
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
-#include "panel/resolution.h"
-#include "panel/settings_cache.h"
+#include "instrument/resolution.h"
+#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "serial/pgcomport.h"
 #include "timing/timing_window.h"
 

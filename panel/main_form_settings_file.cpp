@@ -4,7 +4,7 @@
 #include "panel/main_form.h"
 #include "panel/message_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_file.h"
+#include "instrument/settings_file.h"
 #include "serial/pgcomport.h"
 
 #include <QApplication>

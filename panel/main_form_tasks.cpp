@@ -6,7 +6,7 @@
 #include "comm/exchange.h"
 #include "comm/terminal_sink.h"
 #include "panel/command_queue.h"
-#include "panel/input_gate.h"
+#include "desktop/input_gate.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
 #include "serial/pgcomport.h"

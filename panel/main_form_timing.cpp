@@ -5,7 +5,7 @@
 #include "comm/model_table.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "timing/timing_window.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
 // Settings files of any bytes: lines never carry a line break, and what is
 // written back reads as the same lines.
-#include "panel/settings_file.h"
+#include "instrument/settings_file.h"
 
 #include <cstdint>
 #include <cstdlib>

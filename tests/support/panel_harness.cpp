@@ -5,7 +5,7 @@
 #include "comm/exchange.h"
 #include "panel/command_queue.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "serial/port_table.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "tests/support/panel_view.h"
 
 #include "controls/plusspinedit.h"
-#include "panel/check_list.h"
+#include "controls/check_list.h"
 #include "panel/main_form.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "tests/support/panel_harness.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // panel: the About lines with and without an identified instrument, the
 // picture file and its failure, the web address.
 #include "comm/discovery.h"
-#include "panel/jpeg_io.h"
+#include "desktop/jpeg_io.h"
 #include "panel/main_form.h"
 #include "tests/support/panel_harness.h"
 

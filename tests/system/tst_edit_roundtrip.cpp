@@ -5,8 +5,8 @@
 #include "comm/keyword_tables.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
-#include "panel/check_list.h"
-#include "panel/settings_cache.h"
+#include "controls/check_list.h"
+#include "instrument/settings_cache.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 

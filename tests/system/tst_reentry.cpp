@@ -9,7 +9,7 @@
 #include "controls/plusspinedit.h"
 #include "panel/command_queue.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"

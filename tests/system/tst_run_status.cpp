@@ -2,7 +2,7 @@
 #include "comm/exchange.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "serial/port_table.h"
 #include "tests/support/panel_harness.h"
 #include "timing/timing_window.h"

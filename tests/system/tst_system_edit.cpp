@@ -2,7 +2,7 @@
 // clicks, against the simulated instrument: the lines on the wire, in order,
 // and what the cache and the enabling rules make of each edit.
 #include "controls/plusspinedit.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "panel/terminal_view.h"
 #include "sim/instrument.h"
 #include "tests/support/edit_input.h"

@@ -3,7 +3,7 @@
 // when the panel could never have set it (a sync loop), opens in
 // demonstration mode, and never puts a line on the wire itself.
 #include "controls/plusspinedit.h"
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 #include "timing/timing_window.h"

@@ -3,7 +3,7 @@
 // capture, with no screen to read there, falls back to the window's own
 // rendering.
 #include "controls/plusspinedit.h"
-#include "panel/jpeg_io.h"
+#include "desktop/jpeg_io.h"
 #include "panel/main_form.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"

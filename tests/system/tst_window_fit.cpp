@@ -3,7 +3,7 @@
 // reachable; and the place the user left it, kept only where it still makes
 // sense.
 #include "panel/main_form.h"
-#include "panel/window_fit.h"
+#include "desktop/window_fit.h"
 #include "tests/support/panel_harness.h"
 
 #include <QApplication>

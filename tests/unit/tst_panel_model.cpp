@@ -3,8 +3,8 @@
 #include "comm/exchange.h"
 #include "controls/spinvaluemodel.h"
 #include "panel/command_queue.h"
-#include "panel/resolution.h"
-#include "panel/settings_cache.h"
+#include "instrument/resolution.h"
+#include "instrument/settings_cache.h"
 
 #include <QTest>
 #include <cmath>

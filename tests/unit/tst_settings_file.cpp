@@ -1,7 +1,7 @@
 // The settings file's text: decoding, line splitting, writing, and a save
 // that fails part-way.
-#include "panel/jpeg_io.h"
-#include "panel/settings_file.h"
+#include "desktop/jpeg_io.h"
+#include "instrument/settings_file.h"
 #include "tests/support/file_size_limit.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "panel/version_info.h"
+#include "desktop/version_info.h"
 
 #include "version_table.h"
 

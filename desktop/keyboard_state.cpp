@@ -1,4 +1,4 @@
-#include "panel/keyboard_state.h"
+#include "desktop/keyboard_state.h"
 
 #ifdef PG_HAVE_X11
 #include <X11/Xlib.h>

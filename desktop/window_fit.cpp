@@ -1,4 +1,4 @@
-#include "panel/window_fit.h"
+#include "desktop/window_fit.h"
 
 #include <QApplication>
 #include <QCursor>

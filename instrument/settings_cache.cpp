@@ -1,4 +1,4 @@
-#include "panel/settings_cache.h"
+#include "instrument/settings_cache.h"
 
 namespace pg5400 {
 

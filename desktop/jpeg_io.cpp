@@ -1,6 +1,6 @@
-#include "panel/jpeg_io.h"
+#include "desktop/jpeg_io.h"
 
-#include "panel/whole_file.h"
+#include "desktop/whole_file.h"
 
 #include <csetjmp>
 #include <cstdio>

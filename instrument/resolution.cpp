@@ -1,4 +1,4 @@
-#include "panel/resolution.h"
+#include "instrument/resolution.h"
 
 #include <algorithm>
 #include <cmath>

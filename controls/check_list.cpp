@@ -1,4 +1,4 @@
-#include "panel/check_list.h"
+#include "controls/check_list.h"
 
 #include <QListWidget>
 #include <QProxyStyle>

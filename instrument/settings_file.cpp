@@ -1,8 +1,8 @@
-#include "panel/settings_file.h"
+#include "instrument/settings_file.h"
 
 #include "comm/command_set.h"
 
-#include "panel/whole_file.h"
+#include "desktop/whole_file.h"
 
 #include <QDir>
 #include <QFile>

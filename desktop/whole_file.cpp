@@ -1,4 +1,4 @@
-#include "panel/whole_file.h"
+#include "desktop/whole_file.h"
 
 #include <QDir>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "panel/input_gate.h"
+#include "desktop/input_gate.h"
 
 #include "controls/plusspinedit.h"
 
