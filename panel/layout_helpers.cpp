@@ -1,7 +1,7 @@
 #include "panel/layout_helpers.h"
 
-#include "controls/plusspinedit.h"
 #include "controls/check_list.h"
+#include "controls/plusspinedit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,18 +43,6 @@ void place(QWidget* widget, const QString& name, const QRect& bounds) {
 }
 
 } // namespace
-
-QFont PanelFont(int pixels) {
-    QFont font;
-    // The fallbacks share Tahoma's widths as far as they can (the Arial-metric
-    // faces have its digit widths), so texts and numbers fit the designed
-    // bounds; DejaVu Sans, wider, is always there.
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(pixels);
-    return font;
-}
 
 void SetPanelFont(QWidget* widget, int pixels) {
     widget->setFont(PanelFont(pixels));

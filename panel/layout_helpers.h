@@ -4,6 +4,7 @@
 // bounds with its object name, font and caption, and every handler is bound by
 // the control's kind, so that the event rules hold for all controls alike.
 
+#include "controls/panel_font.h"
 #include "panel/main_form.h"
 
 #include <QChar>
@@ -30,9 +31,7 @@ inline constexpr QChar comma{u','};
 // Every handler of the window takes the sending object.
 using Handler = void (TMainForm::*)(QObject*);
 
-// The panel's typeface at a pixel height: Tahoma where it is installed, else
-// a face of similar widths, else DejaVu Sans.
-QFont PanelFont(int pixels);
+// The panel font on a widget (PanelFont).
 void SetPanelFont(QWidget* widget, int pixels);
 
 // Filled with the window colour instead of showing the parent through.

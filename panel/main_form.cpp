@@ -2,6 +2,7 @@
 
 #include "comm/comm_log.h"
 #include "comm/exchange.h"
+#include "comm/terminal_sink.h"
 #include "desktop/input_gate.h"
 #include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
@@ -39,8 +40,19 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     BuildLayout();
     FillChannelArrays();
-    if (ResponseList)
-        communication::SetTerminal(ResponseList);
+    if (ResponseList) {
+        // The view is a plain widget; this is what makes it the terminal.
+        struct Echo final : communication::TerminalSink {
+            explicit Echo(TerminalView* v) : view(v) {}
+            void AppendTerminalLine(const QString& line, const QColor& colour) override {
+                view->AppendTerminalLine(line, colour);
+            }
+            void ClearTerminal() override { view->ClearTerminal(); }
+            TerminalView* view;
+        };
+        terminalEcho = std::make_unique<Echo>(ResponseList);
+        communication::SetTerminal(terminalEcho.get());
+    }
 
     // Inside a reply wait timers and painting go on, but the user's keys,
     // clicks and the close box wait until the reply is in; during a read-back
@@ -69,7 +81,7 @@ TMainForm::~TMainForm() {
     // The exchange primitives must not reach a port or view that is gone.
     if (communication::ComPort == ComPort)
         communication::ComPort = nullptr;
-    if (ResponseList && communication::Terminal() == ResponseList)
+    if (terminalEcho && communication::Terminal() == terminalEcho.get())
         communication::SetTerminal(nullptr);
     communication::SetLoggingStateListener(nullptr);
 }

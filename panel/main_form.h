@@ -1,12 +1,13 @@
 #pragma once
 
 #include "panel/command_queue.h"
-#include "scripting/scpi_server.h"
+#include "scripting/serve_address.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -31,8 +32,12 @@ class TerminalView;
 class InputGate;
 namespace pg5400 {
 class ExitSignals;
+class ScpiServer;
 class WindowFit;
 } // namespace pg5400
+namespace communication {
+class TerminalSink;
+}
 namespace timing {
 class TimingWindow;
 }
@@ -160,6 +165,8 @@ public:
     QComboBox* SendEdit = nullptr;
     QPushButton* SendBtn = nullptr;
     TerminalView* ResponseList = nullptr;
+    // What the exchange primitives echo to: the terminal view.
+    std::unique_ptr<communication::TerminalSink> terminalEcho;
     QLabel* SerialNumberlbl = nullptr;
     QLabel* FWVersionlbl = nullptr;
     QLabel* FPGAVersionlbl = nullptr;

@@ -2,8 +2,8 @@
 // menu commands that never talk to the instrument.
 #include "comm/discovery.h"
 #include "desktop/jpeg_io.h"
-#include "panel/main_form.h"
 #include "desktop/version_info.h"
+#include "panel/main_form.h"
 
 #include <QApplication>
 #include <QDesktopServices>

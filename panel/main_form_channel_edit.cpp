@@ -2,12 +2,12 @@
 // kind; the channel comes from the sending control's name.
 #include "comm/command_set.h"
 #include "comm/discovery.h"
-#include "controls/plusspinedit.h"
 #include "controls/check_list.h"
+#include "controls/plusspinedit.h"
+#include "instrument/settings_cache.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
-#include "instrument/settings_cache.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,12 +3,12 @@
 #include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "comm/model_table.h"
-#include "controls/plusspinedit.h"
 #include "controls/check_list.h"
+#include "controls/plusspinedit.h"
+#include "instrument/settings_cache.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,10 +2,10 @@
 // synchronous update and the system duty-cycle count.
 #include "comm/command_set.h"
 #include "controls/plusspinedit.h"
+#include "instrument/settings_cache.h"
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,18 +1,18 @@
 // The read-back: brings the panel in line with the instrument, adapts the
 // window to the model and rebuilds the settings snapshot.
+#include "comm/comm_log.h"
 #include "comm/command_set.h"
 #include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
+#include "desktop/version_info.h"
+#include "instrument/settings_cache.h"
 #include "panel/accessible_names.h"
 #include "panel/command_queue.h"
-#include "comm/comm_log.h"
 #include "panel/main_form.h"
 #include "panel/message_form.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
-#include "desktop/version_info.h"
 #include "serial/pgcomport.h"
 
 #include <QCheckBox>

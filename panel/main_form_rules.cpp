@@ -3,9 +3,9 @@
 #include "comm/discovery.h"
 #include "comm/model_table.h"
 #include "controls/plusspinedit.h"
-#include "panel/main_form.h"
 #include "instrument/resolution.h"
 #include "instrument/settings_cache.h"
+#include "panel/main_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,10 +3,10 @@
 #include "comm/command_set.h"
 #include "comm/discovery.h"
 #include "comm/exchange.h"
+#include "instrument/settings_cache.h"
 #include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 #include "serial/pgcomport.h"
 #include "timing/timing_window.h"
 

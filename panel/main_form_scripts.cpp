@@ -6,6 +6,7 @@
 #include "comm/terminal_sink.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
+#include "scripting/scpi_server.h"
 
 #include <QTimer>
 #include <cstdio>

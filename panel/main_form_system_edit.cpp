@@ -3,9 +3,9 @@
 #include "comm/command_set.h"
 #include "comm/discovery.h"
 #include "controls/plusspinedit.h"
+#include "instrument/settings_cache.h"
 #include "panel/main_form.h"
 #include "panel/main_form_edit_commit.h"
-#include "instrument/settings_cache.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 // talks to the port, so it opens at any moment, demonstration mode included.
 #include "comm/discovery.h"
 #include "comm/model_table.h"
+#include "instrument/settings_cache.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 #include "timing/timing_window.h"
 
 #include <QTimer>

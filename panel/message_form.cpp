@@ -1,6 +1,6 @@
 #include "panel/message_form.h"
 
-#include "panel/layout_helpers.h"
+#include "controls/panel_font.h"
 
 #include <QGuiApplication>
 #include <QLabel>

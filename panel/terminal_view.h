@@ -1,7 +1,5 @@
 #pragma once
 
-#include "comm/terminal_sink.h"
-
 #include <QPlainTextEdit>
 
 // The command terminal's traffic view: read-only, one coloured line per
@@ -9,7 +7,7 @@
 // scripts share the view, and a run of days must not grow without bound. The
 // log file is the complete record; the first line says how many older lines
 // were dropped from view.
-class TerminalView : public QPlainTextEdit, public communication::TerminalSink {
+class TerminalView : public QPlainTextEdit {
     Q_OBJECT
 public:
     // Lines kept in view: far more than a person scrolls back through.
@@ -17,8 +15,8 @@ public:
 
     explicit TerminalView(QWidget* parent = nullptr);
 
-    void AppendTerminalLine(const QString& line, const QColor& colour) override;
-    void ClearTerminal() override;
+    void AppendTerminalLine(const QString& line, const QColor& colour);
+    void ClearTerminal();
     // The text of line i (0-based) and its colour, for tests and captures.
     QString lineText(int i) const;
     QColor lineColour(int i) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scripting/serve_address.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
@@ -19,22 +21,6 @@ namespace pg5400 {
 // Called with the instrument's reply once a line has been sent (empty when
 // none came).
 using ScriptReply = std::function<void(const QString& reply)>;
-
-// Where the command socket listens: both loopback addresses unless the user
-// names one.
-struct ServeAddress {
-    QHostAddress address; // null: 127.0.0.1 and ::1
-    quint16 port = 5025;
-};
-
-// Reads "", "PORT", "ADDRESS:PORT" or "[IPv6]:PORT" (the text after
-// "-serve="); false with a message for anything else.
-bool ParseServeAddress(const QString& text, ServeAddress& out, QString& error);
-// "HOST:PORT", an IPv6 host in brackets.
-QString HostAndPort(const QHostAddress& host, quint16 port);
-// The text ParseServeAddress reads back as this address ("PORT" where the
-// address is null).
-QString ServeAddressText(const ServeAddress& where);
 
 // A raw-socket command port for scripts beside the panel. Each line a client
 // sends goes through the panel's command queue, so it takes turns with edits,

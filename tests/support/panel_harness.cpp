@@ -3,9 +3,9 @@
 #include "comm/comm_log.h"
 #include "comm/discovery.h"
 #include "comm/exchange.h"
+#include "instrument/settings_cache.h"
 #include "panel/command_queue.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 #include "serial/port_table.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "tests/support/panel_view.h"
 
-#include "controls/plusspinedit.h"
 #include "controls/check_list.h"
-#include "panel/main_form.h"
+#include "controls/plusspinedit.h"
 #include "instrument/settings_cache.h"
+#include "panel/main_form.h"
 #include "tests/support/panel_harness.h"
 
 #include <QCheckBox>

@@ -13,6 +13,7 @@
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
 #include "panel/panel_state.h"
+#include "scripting/scpi_server.h"
 #include "serial/pgcomport.h"
 #include "serial/port_table.h"
 #include "tests/support/edit_input.h"

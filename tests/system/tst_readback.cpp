@@ -3,11 +3,11 @@
 // the refresh and recall paths of the task tick.
 #include "comm/discovery.h"
 #include "comm/exchange.h"
-#include "controls/plusspinedit.h"
 #include "controls/check_list.h"
+#include "controls/plusspinedit.h"
+#include "instrument/settings_cache.h"
 #include "panel/command_queue.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 #include "serial/pgcomport.h"
 #include "serial/pick_port_dialog.h"
 #include "sim/instrument.h"

@@ -1,8 +1,8 @@
 // Run control and the status poll against the simulated instrument.
 #include "comm/exchange.h"
+#include "instrument/settings_cache.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
-#include "instrument/settings_cache.h"
 #include "serial/port_table.h"
 #include "tests/support/panel_harness.h"
 #include "timing/timing_window.h"

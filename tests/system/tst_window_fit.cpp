@@ -2,8 +2,8 @@
 // frame inside the available area, its layout never squeezed, every control
 // reachable; and the place the user left it, kept only where it still makes
 // sense.
-#include "panel/main_form.h"
 #include "desktop/window_fit.h"
+#include "panel/main_form.h"
 #include "tests/support/panel_harness.h"
 
 #include <QApplication>

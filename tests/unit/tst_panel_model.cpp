@@ -2,9 +2,9 @@
 // timing grid test.
 #include "comm/exchange.h"
 #include "controls/spinvaluemodel.h"
-#include "panel/command_queue.h"
 #include "instrument/resolution.h"
 #include "instrument/settings_cache.h"
+#include "panel/command_queue.h"
 
 #include <QTest>
 #include <cmath>
