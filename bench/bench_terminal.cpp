@@ -3,7 +3,7 @@
 // and around the 100,000th line of a view that keeps every line.
 #include "bench/resident_memory.h"
 #include "comm/terminal_sink.h"
-#include "panel/terminal_view.h"
+#include "controls/terminal_view.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

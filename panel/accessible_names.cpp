@@ -1,8 +1,8 @@
 #include "panel/accessible_names.h"
 
 #include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
 #include "panel/main_form.h"
-#include "panel/terminal_view.h"
 #include "timing/timing_model.h"
 
 #include <QAbstractButton>

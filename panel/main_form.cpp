@@ -3,8 +3,8 @@
 #include "comm/comm_log.h"
 #include "comm/exchange.h"
 #include "comm/terminal_sink.h"
+#include "controls/terminal_view.h"
 #include "desktop/input_gate.h"
-#include "panel/terminal_view.h"
 #include "serial/pgcomport.h"
 
 #include <QAbstractEventDispatcher>

@@ -1,14 +1,14 @@
 // The window itself: top level, terminal, system information, menus and the
 // non-visual parts; the system and channel areas have files of their own.
+#include "controls/message_form.h"
 #include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
 #include "desktop/jpeg_io.h"
 #include "desktop/version_info.h"
 #include "desktop/window_fit.h"
 #include "panel/accessible_names.h"
 #include "panel/layout_helpers.h"
 #include "panel/main_form.h"
-#include "panel/message_form.h"
-#include "panel/terminal_view.h"
 
 #include <QAction>
 #include <QApplication>

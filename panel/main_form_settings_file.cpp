@@ -1,9 +1,9 @@
 // Storage menu: saving the settings as a text file of commands and playing
 // such a file back to the instrument.
 #include "comm/exchange.h"
+#include "controls/message_form.h"
 #include "instrument/settings_file.h"
 #include "panel/main_form.h"
-#include "panel/message_form.h"
 #include "panel/panel_state.h"
 #include "serial/pgcomport.h"
 

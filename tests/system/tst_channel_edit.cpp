@@ -2,8 +2,8 @@
 // instrument: the lines on the wire, in order, the refusals of off-grid times
 // and of circular synchronisation, and the multiplexer masks per model.
 #include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
 #include "instrument/settings_cache.h"
-#include "panel/terminal_view.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 

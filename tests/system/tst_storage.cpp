@@ -1,7 +1,7 @@
 // Storage bins and settings files against the simulated instrument.
+#include "controls/message_form.h"
 #include "controls/plusspinedit.h"
 #include "panel/main_form.h"
-#include "panel/message_form.h"
 #include "panel/panel_state.h"
 #include "serial/pgcomport.h"
 #include "tests/support/panel_harness.h"

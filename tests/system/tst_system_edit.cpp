@@ -2,8 +2,8 @@
 // clicks, against the simulated instrument: the lines on the wire, in order,
 // and what the cache and the enabling rules make of each edit.
 #include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
 #include "instrument/settings_cache.h"
-#include "panel/terminal_view.h"
 #include "sim/instrument.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"

@@ -1,8 +1,8 @@
 // The command terminal against the simulated instrument: what the user types
 // is what crosses the wire, and every command and reply shows up in order.
 #include "comm/exchange.h"
+#include "controls/terminal_view.h"
 #include "panel/main_form.h"
-#include "panel/terminal_view.h"
 #include "tests/support/panel_harness.h"
 
 #include <QComboBox>

@@ -1,12 +1,12 @@
 // The main window as built: names, kinds, bounds, initial state, tab order,
 // tooltips, menus, the event bindings, and the artwork and version strings.
 #include "controls/check_list.h"
+#include "controls/message_form.h"
 #include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
 #include "desktop/jpeg_io.h"
 #include "desktop/version_info.h"
 #include "panel/main_form.h"
-#include "panel/message_form.h"
-#include "panel/terminal_view.h"
 
 #include <QAction>
 #include <QCheckBox>

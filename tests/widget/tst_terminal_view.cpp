@@ -1,7 +1,7 @@
 // The terminal's traffic view on its own: lines in order with their colours,
 // nothing typed into it, the newest line in sight, and no line ever dropped.
 #include "comm/terminal_sink.h"
-#include "panel/terminal_view.h"
+#include "controls/terminal_view.h"
 
 #include <QGroupBox>
 #include <QHelpEvent>

@@ -1,4 +1,4 @@
-#include "panel/message_form.h"
+#include "controls/message_form.h"
 
 #include "controls/panel_font.h"
 

@@ -1,4 +1,4 @@
-#include "panel/terminal_view.h"
+#include "controls/terminal_view.h"
 
 #include <QEvent>
 #include <QScrollBar>
