@@ -30,6 +30,11 @@ bool IsKnownModel(const QString& model) {
     return FindKnownModel(model) != nullptr;
 }
 
+QString CompanyName(const QString& makerCode) {
+    return makerCode == QLatin1String("PG") ? QStringLiteral("Pellgrave")
+                                            : QStringLiteral("Unknown");
+}
+
 ModelInfo ModelInfoFor(const QString& model) {
     const ModelInfo* m = FindKnownModel(model);
     return m ? *m : kOtherModel;

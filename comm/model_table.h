@@ -19,6 +19,8 @@ const ModelInfo* FindKnownModel(const QString& model);
 bool IsKnownModel(const QString& model);
 // The model's row, or the row for any other text (8 channels, no outputs).
 ModelInfo ModelInfoFor(const QString& model);
+// The company the *IDN? maker field names: "Pellgrave" for "PG", else "Unknown".
+QString CompanyName(const QString& makerCode);
 // 5 ns with the plus option, else 4 ns with high resolution, else 10 ns.
 double ResolutionFor(bool plusOption, bool highResolution);
 

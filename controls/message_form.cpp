@@ -1,6 +1,7 @@
 #include "controls/message_form.h"
 
 #include "controls/panel_font.h"
+#include "controls/work_screen.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,9 +18,5 @@ TMessageForm::TMessageForm(QWidget* owner) : QWidget(owner, Qt::Window) {
     MessageLabel->setGeometry(2, 30, 320, 39);
     MessageLabel->setFont(layout::PanelFont(32));
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnWorkScreen(this);
 }

@@ -17,9 +17,10 @@ namespace {
 const QColor Gray(128, 128, 128);
 
 // Arrow glyph of size g: a triangle in a (g + 1) x (g / 2 + 2) bitmap whose
-// background is transparent.
-QPixmap makeGlyph(int g, bool up, const QColor& fill) {
-    QImage image(g + 1, g / 2 + 2, QImage::Format_ARGB32_Premultiplied);
+// background is transparent, with as many pixels as the screen shows of it.
+QPixmap makeGlyph(int g, bool up, const QColor& fill, qreal ratio) {
+    QImage image(QSize(g + 1, g / 2 + 2) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setPen(QPen(Qt::black, 1));
@@ -118,12 +119,13 @@ void TPlusSpinEdit::LayoutButtons() {
     if (g % 2 != 0)
         --g;
     const QColor fill = fEnabled ? QColor(Qt::black) : Gray;
-    const QPixmap up = makeGlyph(g, true, fill);
-    const QPixmap down = makeGlyph(g, false, fill);
+    const qreal ratio = std::max<qreal>(1, devicePixelRatioF());
+    const QPixmap up = makeGlyph(g, true, fill, ratio);
+    const QPixmap down = makeGlyph(g, false, fill, ratio);
     fUpButton->setIcon(QIcon(up));
-    fUpButton->setIconSize(up.size());
+    fUpButton->setIconSize(up.deviceIndependentSize().toSize());
     fDownButton->setIcon(QIcon(down));
-    fDownButton->setIconSize(down.size());
+    fDownButton->setIconSize(down.deviceIndependentSize().toSize());
 
     fCapXStop = W - bw - fDigitWidth / 2;
     fCapYStart = (H - fDigitHeight) / 2;

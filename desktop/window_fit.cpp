@@ -1,5 +1,7 @@
 #include "desktop/window_fit.h"
 
+#include "controls/work_screen.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
@@ -13,6 +15,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace pg5400 {
@@ -85,7 +88,7 @@ QScreen* WindowFit::screenFor(const QPoint& framePos) const {
         return target;
     if (QScreen* s = QGuiApplication::screenAt(framePos))
         return s;
-    return QGuiApplication::primaryScreen();
+    return WorkScreen();
 }
 
 void WindowFit::placeAtStart(bool useSaved) {
@@ -102,9 +105,7 @@ void WindowFit::placeAtStart(bool useSaved) {
     }
     if (!target) {
         // The designed place on the screen the user works on.
-        target = QGuiApplication::screenAt(QCursor::pos());
-        if (!target)
-            target = QGuiApplication::primaryScreen();
+        target = WorkScreen();
         wanted = target->geometry().topLeft() + DesignedPos;
     }
     refit(Move::FromWanted);
@@ -126,8 +127,16 @@ void WindowFit::refit(Move move) {
     const QMargins m = frameMargins();
     const int menu = window->menuWidget() ? window->menuWidget()->sizeHint().height() : 0;
     const QSize full = client->size();
-    const int maxW = area.width() - m.left() - m.right();
-    const int maxH = area.height() - m.top() - m.bottom() - menu;
+    // Qt rounds the screen's area to whole logical pixels; where a logical
+    // pixel is not a whole number of the screen's own, the rounding can make
+    // the area a fraction larger than it is, and the window the server gets
+    // a pixel taller than the screen. One logical pixel keeps it inside.
+    const qreal ratio = screen->devicePixelRatio();
+    const auto whole = [](qreal v) { return std::abs(v - std::round(v)) < 1e-9; };
+    const int slackW = whole(area.width() * ratio) && whole(area.x() * ratio) ? 0 : 1;
+    const int slackH = whole(area.height() * ratio) && whole(area.y() * ratio) ? 0 : 1;
+    const int maxW = area.width() - m.left() - m.right() - slackW;
+    const int maxH = area.height() - m.top() - m.bottom() - menu - slackH;
     const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
     bool needV = full.height() > maxH;
     const bool needH = full.width() + (needV ? bar : 0) > maxW;

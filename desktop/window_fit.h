@@ -3,6 +3,8 @@
 // fixed layout kept and the part below the banner strip scrolled.
 #pragma once
 
+#include "desktop/designed_sizes.h"
+
 #include <QList>
 #include <QMargins>
 #include <QObject>
@@ -40,7 +42,7 @@ class WindowFit : public QObject {
 public:
     // The banner strip above the system group stays in view while the rest
     // scrolls.
-    static constexpr int StripHeight = 70;
+    static constexpr int StripHeight = designed::StripHeight;
     static constexpr QPoint DesignedPos{600, 42};
 
     WindowFit(QMainWindow* window, QScrollArea* scroll, QWidget* client, QList<QWidget*> strip);

@@ -22,6 +22,7 @@ namespace pg5400 {
 namespace {
 
 constexpr const char* kUnit = "pgAccessibleUnit";
+constexpr const char* kOwnedDescription = "pgOwnedAccessibleDescription";
 
 QString plain(QString caption) {
     caption.remove(QLatin1Char('&'));
@@ -49,6 +50,17 @@ QGroupBox* enclosingGroup(const QWidget* w) {
         if (auto* group = qobject_cast<QGroupBox*>(p); group && !group->title().isEmpty())
             return group;
     return nullptr;
+}
+
+// What the user reads on hovering: the control's tooltip, or where it has
+// none, the one of the group it sits in.
+QString hoverText(const QWidget* w) {
+    if (!w->toolTip().isEmpty())
+        return w->toolTip();
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (qobject_cast<QGroupBox*>(p) && !p->toolTip().isEmpty())
+            return p->toolTip();
+    return {};
 }
 
 // The tab of the page a control sits on, for one outside any group.
@@ -114,7 +126,8 @@ public:
     void setCurrentValue(const QVariant& value) override { edit()->setValue(value.toDouble()); }
     QVariant maximumValue() const override { return edit()->MaxValue(); }
     QVariant minimumValue() const override { return edit()->MinValue(); }
-    QVariant minimumStepSize() const override { return 0; }
+    // One press of an arrow key: the step the edit takes.
+    QVariant minimumStepSize() const override { return edit()->Increment(); }
 
 private:
     TPlusSpinEdit* edit() const { return static_cast<TPlusSpinEdit*>(widget()); }
@@ -180,6 +193,11 @@ void InstallAccessibleControls() {
     installed = true;
 }
 
+void SetOwnedAccessibleDescription(QWidget* control, const QString& description) {
+    control->setProperty(kOwnedDescription, true);
+    control->setAccessibleDescription(description);
+}
+
 void NameControlsForAccessibility(TMainForm* form) {
     struct Named {
         QWidget* widget;
@@ -238,8 +256,8 @@ void NameControlsForAccessibility(TMainForm* form) {
         auto* button = qobject_cast<QAbstractButton*>(c.widget);
         const bool ownText = button && plain(button->text()) == c.name;
         c.widget->setAccessibleName(ownText ? QString() : c.name);
-        if (!c.widget->toolTip().isEmpty())
-            c.widget->setAccessibleDescription(c.widget->toolTip());
+        if (!c.widget->property(kOwnedDescription).toBool())
+            c.widget->setAccessibleDescription(hoverText(c.widget));
     }
     form->SendEdit->setAccessibleName(QStringLiteral("Command to send"));
     form->ResponseList->setAccessibleName(QStringLiteral("Command traffic"));

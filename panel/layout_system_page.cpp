@@ -1,6 +1,7 @@
 // GroupBox23: the system settings page and the plus features page.
 #include "comm/keyword_tables.h"
 #include "controls/plusspinedit.h"
+#include "desktop/designed_sizes.h"
 #include "panel/layout_helpers.h"
 
 #include <QCheckBox>
@@ -177,7 +178,8 @@ void buildPlusPage(TMainForm* f, QWidget* page) {
 } // namespace
 
 void BuildSystemArea(TMainForm* form, QWidget* client) {
-    form->GroupBox23 = NewGroup(client, QStringLiteral("GroupBox23"), {0, 70, 619, 241}, QString());
+    form->GroupBox23 = NewGroup(client, QStringLiteral("GroupBox23"),
+                                {0, pg5400::designed::StripHeight, 619, 241}, QString());
 
     auto* pages = form->SystemPageControl = new QTabWidget(form->GroupBox23);
     pages->setObjectName(QStringLiteral("SystemPageControl"));

@@ -400,7 +400,9 @@ private:
     void SystemStart();
     void SystemStop();
     void UpdateStatus();
-    void showRunIndicator(bool running);
+    // The one place the run state is shown: Running, the button's caption
+    // and accessible description, the animation, the timing diagram's note.
+    void showRunState(bool running);
     // The instrument's device is gone: everything stops while the same
     // device is looked for during one poll interval (a USB device that
     // re-enumerates comes back under its stable name); found, it is taken up

@@ -1,6 +1,7 @@
 // Help > About, Help > Web Site and Tools > Capture Screen Shot: the three
 // menu commands that never talk to the instrument.
 #include "comm/discovery.h"
+#include "comm/model_table.h"
 #include "desktop/jpeg_io.h"
 #include "desktop/version_info.h"
 #include "panel/main_form.h"
@@ -73,8 +74,7 @@ QImage screenPixels(const QRect& frame) {
 
 void TMainForm::About1Click(QObject*) {
     const communication::TInstrumentIdentity& id = communication::InstrumentIdentity;
-    const QString company = id.Manufacturer == QLatin1String("PG") ? QStringLiteral("Pellgrave")
-                                                                   : QStringLiteral("Unknown");
+    const QString company = communication::CompanyName(id.Manufacturer);
     const QStringList lines{
         QStringLiteral("Company: ") + company,
         QStringLiteral("Model Number: ") + id.Model,

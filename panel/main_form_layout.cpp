@@ -3,6 +3,7 @@
 #include "controls/message_form.h"
 #include "controls/plusspinedit.h"
 #include "controls/terminal_view.h"
+#include "desktop/designed_sizes.h"
 #include "desktop/jpeg_io.h"
 #include "desktop/version_info.h"
 #include "desktop/window_fit.h"
@@ -77,8 +78,10 @@ void TMainForm::showBanners(qreal ratio) {
     BlueBanner->setPixmap(bannerPixmap(QStringLiteral("blue_banner"), ratio));
     // Scaled proportionally: a picture larger than the bounds shrinks to fit.
     QPixmap green = bannerPixmap(QStringLiteral("green_banner"), ratio);
-    if (green.deviceIndependentSize().width() > 615 || green.deviceIndependentSize().height() > 72)
-        green = green.scaled((QSizeF(615, 72) * green.devicePixelRatio()).toSize(),
+    const QSize banner = pg5400::designed::Banner;
+    if (green.deviceIndependentSize().width() > banner.width() ||
+        green.deviceIndependentSize().height() > banner.height())
+        green = green.scaled((QSizeF(banner) * green.devicePixelRatio()).toSize(),
                              Qt::KeepAspectRatio, Qt::SmoothTransformation);
     GreenBanner->setPixmap(green);
 }
@@ -86,8 +89,9 @@ void TMainForm::showBanners(qreal ratio) {
 namespace {
 
 void buildTopLevel(TMainForm* f, QWidget* client) {
-    f->BlueBanner = NewPicture(client, QStringLiteral("BlueBanner"), {0, 0, 615, 72});
-    f->GreenBanner = NewPicture(client, QStringLiteral("GreenBanner"), {0, 0, 615, 72});
+    const QRect banner(QPoint(0, 0), pg5400::designed::Banner);
+    f->BlueBanner = NewPicture(client, QStringLiteral("BlueBanner"), banner);
+    f->GreenBanner = NewPicture(client, QStringLiteral("GreenBanner"), banner);
 
     f->FeatureLabel = NewLabel(client, QStringLiteral("FeatureLabel"), {213, 29, 82, 19},
                                QStringLiteral("Plus Option"));
@@ -252,7 +256,7 @@ void TMainForm::BuildLayout() {
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* client = new QWidget;
     client->setObjectName(QStringLiteral("ClientArea"));
-    client->setFixedSize(622, 710);
+    client->setFixedSize(pg5400::designed::Client);
     scroll->setWidget(client);
     scroll->setFixedSize(client->size());
     setCentralWidget(scroll);
@@ -269,6 +273,9 @@ void TMainForm::BuildLayout() {
                   QStringLiteral("Starts(arms) or stops(disarms) the system"));
     SetPanelFont(RunStopbtn, 21);
     BindClick(this, RunStopbtn, &TMainForm::RunStopbtnClick);
+    // Stopped until the first status poll says otherwise.
+    pg5400::SetOwnedAccessibleDescription(RunStopbtn,
+                                          QStringLiteral("Outputs stopped; press to run"));
 
     buildMenus(this);
     pg5400::NameControlsForAccessibility(this);

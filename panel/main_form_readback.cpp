@@ -75,9 +75,7 @@ void TMainForm::LaunchTimerTimer(QObject*) {
 }
 
 void TMainForm::showIdentity() {
-    const QString company = InstrumentIdentity.Manufacturer == QLatin1String("PG")
-                                ? QStringLiteral("Pellgrave")
-                                : QStringLiteral("Unknown");
+    const QString company = communication::CompanyName(InstrumentIdentity.Manufacturer);
     setWindowTitle(company + QStringLiteral(" Model ") + InstrumentIdentity.Model +
                    QStringLiteral("  SW Version: ") + VersionInfo->FileVersion() +
                    QStringLiteral(" ComPort: ") + QString::number(ComPort->Port()));

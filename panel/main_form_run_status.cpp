@@ -4,6 +4,7 @@
 #include "comm/discovery.h"
 #include "comm/exchange.h"
 #include "instrument/settings_cache.h"
+#include "panel/accessible_names.h"
 #include "panel/command_queue.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
@@ -47,24 +48,23 @@ void TMainForm::RunStopbtnClick(QObject*) {
 void TMainForm::SystemStart() {
     if (!QueuedCommandToPort(c::setRunning(true)))
         return;
-    showRunIndicator(true);
-    RunStopbtn->setText(QStringLiteral("Stop"));
-    Running = true;
+    showRunState(true);
 }
 
 void TMainForm::SystemStop() {
     if (!QueuedCommandToPort(c::setRunning(false)))
         return;
-    Running = false;
-    showRunIndicator(false);
-    RunStopbtn->setText(QStringLiteral("Run"));
-    PulseMovie->jumpToFrame(kRestingFrame);
+    showRunState(false);
 }
 
-void TMainForm::showRunIndicator(bool running) {
+void TMainForm::showRunState(bool running) {
+    Running = running;
+    RunStopbtn->setText(running ? QStringLiteral("Stop") : QStringLiteral("Run"));
+    pg5400::SetOwnedAccessibleDescription(
+        RunStopbtn, running ? QStringLiteral("Outputs running; press to stop")
+                            : QStringLiteral("Outputs stopped; press to run"));
     noteSettingsChanged(); // the timing diagram says when the outputs are stopped
-    RunStopbtn->setAccessibleDescription(running ? QStringLiteral("Outputs running; press to stop")
-                                                 : QStringLiteral("Outputs stopped; press to run"));
+    PulseMovie->jumpToFrame(kRestingFrame);
     if (running) {
         if (PulseMovie->state() == QMovie::NotRunning)
             PulseMovie->start();
@@ -177,17 +177,8 @@ void TMainForm::UpdateStatus() {
     // A time-out box inside a query may have ended the program.
     if (ShutdownBegun)
         return;
-    if (state != 0 && !Running) {
-        Running = true;
-        showRunIndicator(true);
-        RunStopbtn->setText(QStringLiteral("Stop"));
-        PulseMovie->jumpToFrame(kRestingFrame);
-    } else if (state == 0 && Running) {
-        Running = false;
-        showRunIndicator(false);
-        RunStopbtn->setText(QStringLiteral("Run"));
-        PulseMovie->jumpToFrame(kRestingFrame);
-    }
+    if ((state != 0) != Running)
+        showRunState(state != 0);
 
     const bool plusShown = SystemPageControl->currentIndex() == kPlusPage;
     // The timing diagram draws a triggered sequence at the measured period,

@@ -3,6 +3,16 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace serialport {
+
+// Where UUCP-style lock files ("LCK..<device>", holding the owner's PID) are
+// honoured and made; other serial programs follow the same convention. An
+// empty folder switches lock files off.
+void SetLockDirectory(const QString& folder);
+QString LockDirectory();
+
+} // namespace serialport
+
 // Who else holds a serial device: the lock file other serial programs leave
 // ("LCK..<device>" with their PID) and the processes that simply have it open.
 namespace serialport::holders {

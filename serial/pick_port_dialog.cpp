@@ -1,4 +1,5 @@
 #include "serial/pick_port_dialog.h"
+#include "controls/work_screen.h"
 
 #include "serial/device_kind.h"
 #include "serial/pgcomport.h"
@@ -64,8 +65,7 @@ TformPickPort::TformPickPort(QWidget* parent)
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, listPorts);
     OKBtn->setFocus();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    CentreOnWorkScreen(this);
 }
 
 void TformPickPort::AddPort(int number, const QString& devicePath) {

@@ -4,12 +4,6 @@
 
 namespace serialport {
 
-// Where UUCP-style lock files ("LCK..<device>", holding the owner's PID) are
-// honoured and made; other serial programs follow the same convention. An
-// empty folder switches lock files off.
-void SetLockDirectory(const QString& folder);
-QString LockDirectory();
-
 // One open POSIX serial device, exclusively held (TIOCEXCL, flock and a lock
 // file).
 class TtyDevice : public Device {

@@ -2,7 +2,7 @@
 // child on another platform): the process keeps its lock files, its settings
 // and Qt's own settings in a folder of its own and runs in the C locale, so a
 // test never reads or writes the user's files nor meets the machine's locks.
-#include "serial/tty_device.h"
+#include "serial/device_holders.h"
 
 #include <cstdio>
 #include <cstdlib>

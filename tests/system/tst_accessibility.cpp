@@ -90,16 +90,29 @@ private Q_SLOTS:
             byName(controls, QStringLiteral("Channel A amplitude (V)"));
         QVERIFY(amplitude);
         QVERIFY(amplitude->text(QAccessible::Value).endsWith(QStringLiteral(" V")));
-        // The tooltip is the description.
-        QCOMPARE(delay->text(QAccessible::Description), f->ChDelayAdj[2]->toolTip());
+        // What hovering shows is the description: here the delay group's tooltip.
+        QCOMPARE(delay->text(QAccessible::Description),
+                 QStringLiteral("Sets channel delay from selected sync source"));
+        QAccessibleInterface* period = QAccessible::queryAccessibleInterface(f->PeriodAdj);
+        QVERIFY(!period->text(QAccessible::Description).isEmpty());
 
-        // The run button says what pressing it does and what runs now.
+        // The run button says what pressing it does and what runs now, also
+        // after a read-back has named every control again.
         QAccessibleInterface* run = QAccessible::queryAccessibleInterface(f->RunStopbtn);
         QCOMPARE(run->text(QAccessible::Name), QStringLiteral("Run"));
+        f->Up1->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(run->text(QAccessible::Description),
+                 QStringLiteral("Outputs stopped; press to run"));
+        QCOMPARE(delay->text(QAccessible::Description),
+                 QStringLiteral("Sets channel delay from selected sync source"));
         Click(f->RunStopbtn);
         QVERIFY(h.waitIdle());
         QCOMPARE(run->text(QAccessible::Name), QStringLiteral("Stop"));
-        QVERIFY(run->text(QAccessible::Description).contains(QStringLiteral("running")));
+        f->Up1->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(run->text(QAccessible::Description),
+                 QStringLiteral("Outputs running; press to stop"));
     }
 };
 

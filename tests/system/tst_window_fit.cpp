@@ -2,6 +2,7 @@
 // frame inside the available area, its layout never squeezed, every control
 // reachable; and the place the user left it, kept only where it still makes
 // sense.
+#include "desktop/designed_sizes.h"
 #include "desktop/window_fit.h"
 #include "panel/main_form.h"
 #include "tests/support/panel_harness.h"
@@ -18,6 +19,8 @@
 #include <QTest>
 #include <QWindow>
 #include <cstdio>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 using namespace pg5400;
 using testsupport::PanelHarness;
@@ -40,6 +43,46 @@ QString text(const QRect& r) {
 }
 
 // An X server of one size on a display of its own choosing.
+xcb_connection_t* serverConnection() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The screen as the X server has it, in its own pixels.
+QRect serverScreen() {
+    xcb_connection_t* c = serverConnection();
+    if (!c)
+        return {};
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    return QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+}
+
+// The window's outer edges as the X server has them, in device pixels:
+// the frame a window manager put around it, where there is one.
+QRect serverGeometry(QWidget* window) {
+    xcb_connection_t* c = serverConnection();
+    if (!c)
+        return {};
+    xcb_window_t w = xcb_window_t(window->winId());
+    // Up to the child of the root.
+    for (;;) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
+        if (!tree)
+            return {};
+        const xcb_window_t parent = tree->parent, root = tree->root;
+        std::free(tree);
+        if (parent == root || parent == XCB_NONE)
+            break;
+        w = parent;
+    }
+    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+    if (!g)
+        return {};
+    const QRect r(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+    std::free(g);
+    return r;
+}
+
 struct Xvfb {
     QProcess process;
     QString display;
@@ -84,6 +127,9 @@ private Q_SLOTS:
         QTest::newRow("1920x1080 @1.5") << QSize(1920, 1080) << "1.5" << true;
         QTest::newRow("2560x1440 @2") << QSize(2560, 1440) << "2" << true;
         QTest::newRow("3840x2160 @2") << QSize(3840, 2160) << "2" << false;
+        // A factor whose logical screen is not a whole number of pixels (as
+        // 200 % with 105 dpi fonts gives).
+        QTest::newRow("1920x1080 @2.1875") << QSize(1920, 1080) << "2.1875" << true;
     }
     void fitsEveryScreen() {
         QFETCH(QSize, size);
@@ -129,10 +175,17 @@ private Q_SLOTS:
             area.contains(f->frameGeometry()),
             qPrintable(
                 QStringLiteral("frame %1 outside %2").arg(text(f->frameGeometry()), text(area))));
+        // And as the X server sees it, in the screen's own pixels: Qt's
+        // logical geometry rounds, the server's is what the user sees.
+        const QRect server = serverGeometry(f);
+        const QRect screen = serverScreen();
+        QVERIFY2(screen.contains(server),
+                 qPrintable(QStringLiteral("the server has the window at %1 on a %2 screen")
+                                .arg(text(server), text(screen))));
         auto* client = f->findChild<QWidget*>(QStringLiteral("ClientArea"));
         auto* scroll = f->findChild<QScrollArea*>(QStringLiteral("ClientScroll"));
         QVERIFY(client && scroll);
-        QCOMPARE(client->size(), QSize(622, 710)); // never squeezed
+        QCOMPARE(client->size(), pg5400::designed::Client); // never squeezed
         QCOMPARE(f->Fit()->scrolls(), expected == QStringLiteral("scrolls"));
         // The banners carry as many pixels as the screen shows of them.
         const qreal ratio = f->devicePixelRatio();
@@ -160,9 +213,10 @@ private Q_SLOTS:
             ++checked;
         }
         QVERIFY2(checked > 60, qPrintable(QString::number(checked)));
-        std::printf("placed: screen %s, frame %s, view %dx%d, %d controls brought into view\n",
+        std::printf("placed: screen %s, frame %s (server %s), view %dx%d, %d controls brought "
+                    "into view\n",
                     qPrintable(text(f->screen()->geometry())), qPrintable(text(f->frameGeometry())),
-                    scroll->width(), scroll->height(), checked);
+                    qPrintable(text(server)), scroll->width(), scroll->height(), checked);
     }
 
     // Two screens side by side: where the user left the window it opens

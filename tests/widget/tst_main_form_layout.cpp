@@ -4,6 +4,7 @@
 #include "controls/message_form.h"
 #include "controls/plusspinedit.h"
 #include "controls/terminal_view.h"
+#include "desktop/designed_sizes.h"
 #include "desktop/jpeg_io.h"
 #include "desktop/version_info.h"
 #include "panel/main_form.h"
@@ -109,7 +110,7 @@ private slots:
     void windowIsFixedAtItsDesignedSize() {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QCOMPARE(form->centralWidget()->size(), QSize(622, 710));
+        QCOMPARE(form->centralWidget()->size(), pg5400::designed::Client);
         QCOMPARE(form->minimumSize(), form->maximumSize());
         const QSize before = form->size();
         form->resize(before + QSize(100, 100));
