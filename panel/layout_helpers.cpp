@@ -158,11 +158,13 @@ QAction* NewAction(QWidget* menu, const QString& name, const QString& caption) {
 }
 
 void BindChange(TMainForm* form, TPlusSpinEdit* edit, Handler handler) {
+    form->RememberSettingHandler(edit, handler);
     QObject::connect(edit, &TPlusSpinEdit::OnChange, form,
                      [form, handler](TPlusSpinEdit* sender) { (form->*handler)(sender); });
 }
 
 void BindChange(TMainForm* form, QComboBox* combo, Handler handler) {
+    form->RememberSettingHandler(combo, handler);
     QObject::connect(combo, &QComboBox::activated, form,
                      [form, handler, combo](int) { (form->*handler)(combo); });
     if (QLineEdit* edit = combo->lineEdit())
@@ -171,11 +173,13 @@ void BindChange(TMainForm* form, QComboBox* combo, Handler handler) {
 }
 
 void BindClick(TMainForm* form, QCheckBox* check, Handler handler) {
+    form->RememberSettingHandler(check, handler);
     QObject::connect(check, &QCheckBox::toggled, form,
                      [form, handler, check](bool) { (form->*handler)(check); });
 }
 
 void BindClick(TMainForm* form, QListWidget* list, Handler handler) {
+    form->RememberSettingHandler(list, handler);
     QObject::connect(list, &QListWidget::itemChanged, form,
                      [form, handler, list](QListWidgetItem*) { (form->*handler)(list); });
 }

@@ -3,8 +3,10 @@
 #include "panel/command_queue.h"
 #include "scripting/serve_address.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QVariant>
 #include <array>
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@ class QPushButton;
 class QTabWidget;
 class QTextEdit;
 class QTimer;
+class QUndoStack;
 class QWidget;
 class TPGComPort;
 class TPlusSpinEdit;
@@ -175,6 +178,10 @@ public:
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* R1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* History1 = nullptr;
     QMenu* Storage1 = nullptr;
     QMenu* SaveToBin1 = nullptr;
     std::array<QAction*, 7> SaveBinItems{}; // N11..N61 at 1..6
@@ -304,6 +311,8 @@ public Q_SLOTS:
     void About1Click(QObject* Sender);
     void CaptureScreenShot1Click(QObject* Sender);
     void TimingDiagram1Click(QObject* Sender);
+    // undo and redo: main_form_undo.cpp
+    void History1Click(QObject* Sender);
     void WebSite1Click(QObject* Sender);
     // plus features
     void ShotCountEnblClick(QObject* Sender);
@@ -325,6 +334,13 @@ public:
     timing::TimingWindow* TimingDiagram() const { return timingWindow; }
     // Where the window sits and what of it scrolls on a small screen.
     pg5400::WindowFit* Fit() const { return windowFit; }
+    // The user's setting changes, to undo and redo (main_form_undo.cpp).
+    QUndoStack* UndoStack() const { return undoStack; }
+    // The handler a setting control runs on a change: undo and redo set the
+    // control and run it, so they take the same path as the user's edit.
+    void RememberSettingHandler(QObject* control, void (TMainForm::*handler)(QObject*));
+    // Edit with Undo, Redo and History (the layout puts it after File).
+    void buildEditMenu();
 
 Q_SIGNALS:
     // The settings cache may hold new values: an edit was queued or a
@@ -394,6 +410,19 @@ private:
     bool commitList(QComboBox* list, qint32& cached, int index, const QString& line);
     // Sync source: the refusal text for source s of channel n, empty when accepted.
     static QString SyncRefusal(int n, int s);
+    // main_form_undo.cpp: an edit the user made, from `before` to `after`
+    // (a spin value, a list index, a check state, a mark mask, a sync
+    // source), once its line is queued; nothing while a read-back or a
+    // replayed step runs.
+    void noteUserEdit(QObject* control, const QVariant& before, const QVariant& after);
+    friend class SettingStep;
+    void applySetting(QObject* control, const QVariant& value);
+    QVariant settingValue(QObject* control) const;
+    QString settingText(QObject* control, const QVariant& value) const;
+    QString settingName(QObject* control) const;
+    QUndoStack* undoStack = nullptr;
+    QHash<const QObject*, void (TMainForm::*)(QObject*)> settingHandlers;
+    bool replayingStep = false;
 
     // ---- run control and status: main_form_run_status.cpp; storage:
     // main_form_storage.cpp, main_form_settings_file.cpp (private helpers go here)

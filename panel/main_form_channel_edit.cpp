@@ -181,8 +181,10 @@ void TMainForm::SetChannelSyncSource(QObject* Sender) {
         QMessageBox::warning(this, QApplication::applicationName(), refusal, QMessageBox::Ok);
         return;
     }
-    if (QueuedCommandToPort(cmd::setChannelSyncSource(n, s)))
+    if (QueuedCommandToPort(cmd::setChannelSyncSource(n, s))) {
+        noteUserEdit(list, ChannelSettings[n].SyncChannel, s);
         ChannelSettings[n].SyncChannel = s;
+    }
     // A typed name ("CHB") turns into the source's entry ("Ch B"); a refused
     // line leaves the present source.
     showSyncSource(list, n);
@@ -199,6 +201,7 @@ void TMainForm::SetChannelMux(QObject* Sender) {
         if (CheckListMark(ChMuxSel[n], i))
             mask |= 1 << i;
     if (QueuedCommandToPort(cmd::setChannelMux(n, mask))) {
+        noteUserEdit(ChMuxSel[n], ChannelSettings[n].MuxMask, mask);
         ChannelSettings[n].MuxMask = mask;
         return;
     }

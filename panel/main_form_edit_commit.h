@@ -13,6 +13,7 @@
 template <typename T>
 bool TMainForm::commitSpin(TPlusSpinEdit* edit, T& cached, T value, const QString& line) {
     if (QueuedCommandToPort(line)) {
+        noteUserEdit(edit, double(cached), double(value));
         cached = value;
         return true;
     }

@@ -49,6 +49,7 @@ int TMainForm::ListChoice(QComboBox* list, void (TMainForm::*handler)(QObject*))
 bool TMainForm::commitCheck(QCheckBox* box, qint32& cached, const QString& line) {
     const qint32 on = box->isChecked() ? 1 : 0;
     if (QueuedCommandToPort(line)) {
+        noteUserEdit(box, cached == 1, on == 1);
         cached = on;
         return true;
     }
@@ -61,6 +62,7 @@ bool TMainForm::commitList(QComboBox* list, qint32& cached, int index, const QSt
     if (line.isEmpty())
         return false;
     if (QueuedCommandToPort(line)) {
+        noteUserEdit(list, cached, index);
         cached = index;
         return true;
     }

@@ -167,6 +167,7 @@ void buildMenus(TMainForm* f) {
     f->Exit1 = item(f->File1, "Exit1", "Exit");
     f->R1 = item(f->File1, "R1", "Restart App");
 
+    f->buildEditMenu();
     f->Storage1 = newMenu(bar, QStringLiteral("Storage1"), QStringLiteral("Storage"));
     f->SaveToBin1 =
         newMenu(f->Storage1, QStringLiteral("SaveToBin1"), QStringLiteral("Save To Bin"));
@@ -197,7 +198,7 @@ void buildMenus(TMainForm* f) {
     f->WebSite1 = item(f->Help1, "WebSite1", "Web Site");
     f->About1 = item(f->Help1, "About1", "About");
 
-    for (QMenu* menu : {f->File1, f->Storage1, f->ools1, f->Help1})
+    for (QMenu* menu : {f->File1, f->Edit1, f->Storage1, f->ools1, f->Help1})
         bar->addMenu(menu);
 
     BindClick(f, f->Exit1, &TMainForm::Exit1Click);

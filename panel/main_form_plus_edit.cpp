@@ -45,6 +45,7 @@ void TMainForm::SynchEnableClick(QObject*) {
     // off: the check box shows the opposite of the cached auto update.
     const bool synchronous = SynchEnable->isChecked();
     if (QueuedCommandToPort(cmd::setSyncAutoUpdate(!synchronous))) {
+        noteUserEdit(SynchEnable, SystemSettings.SyncAutoUpdate == 0, synchronous);
         SystemSettings.SyncAutoUpdate = synchronous ? 0 : 1;
     } else {
         const QSignalBlocker quiet(SynchEnable);

@@ -71,7 +71,10 @@ void TMainForm::AutoStartEnblClick(QObject*) {
     // The cache keeps the auto start the instrument last reported, so a
     // refused click is undone from the box itself: it showed the other state.
     const bool on = AutoStartEnbl->isChecked();
-    if (!QueuedCommandToPort(cmd::setAutoStart(on))) {
+    const bool queued = QueuedCommandToPort(cmd::setAutoStart(on));
+    if (queued)
+        noteUserEdit(AutoStartEnbl, !on, on);
+    if (!queued) {
         const QSignalBlocker quiet(AutoStartEnbl);
         AutoStartEnbl->setChecked(!on);
     }

@@ -70,7 +70,17 @@ public:
 
     // One random action; what it was goes to the log.
     void act() {
-        switch (pick(15)) {
+        switch (pick(16)) {
+        case 15:
+            // Undo or redo the user's last setting change.
+            if (pick(3) == 0) {
+                log << QStringLiteral("redo");
+                f->Redo1->trigger();
+            } else {
+                log << QStringLiteral("undo");
+                f->Undo1->trigger();
+            }
+            break;
         case 14:
             lookAtTiming();
             break;

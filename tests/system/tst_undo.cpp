@@ -1,0 +1,116 @@
+// Edit > Undo and Redo against the simulated instrument: what goes on the
+// wire and what the control shows, a burst of steps as one, a setting
+// changed elsewhere left alone, and Ctrl+Z in a text field left to the field.
+#include "controls/plusspinedit.h"
+#include "controls/terminal_view.h"
+#include "instrument/settings_cache.h"
+#include "tests/support/edit_input.h"
+#include "tests/support/panel_harness.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QUndoStack>
+
+using namespace pg5400;
+using namespace testsupport;
+
+namespace {
+
+void pressCtrl(QWidget* w, Qt::Key key, Qt::KeyboardModifiers more = Qt::NoModifier) {
+    QTest::keyClick(w, key, Qt::ControlModifier | more);
+}
+
+} // namespace
+
+class TstUndo : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stepsGoBackAndForthOnTheWire() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        const std::size_t mark = MarkIdle(h);
+        TPlusSpinEdit* delay = f->ChDelayAdj[2];
+        ShowTab(f->ChPageControl, 1);
+
+        // Three presses in a row are one step; after a pause, a new one.
+        QVERIFY(StepDigit(delay, -7, 3));
+        QCOMPARE(f->UndoStack()->count(), 1);
+        QCOMPARE(f->Undo1->text(), QStringLiteral("Undo Ch B delay 0 s \u2192 300 ns"));
+        QTest::qWait(900);
+        QVERIFY(StepDigit(delay, -7, 1));
+        QCOMPARE(f->UndoStack()->count(), 2);
+
+        pressCtrl(delay, Qt::Key_Z);
+        QCOMPARE(delay->Value(), 3e-7);
+        QCOMPARE(ChannelSettings[2].Delay, 3e-7);
+        pressCtrl(delay, Qt::Key_Y);
+        QCOMPARE(delay->Value(), 4e-7);
+        pressCtrl(delay, Qt::Key_Z);
+        pressCtrl(delay, Qt::Key_Z);
+        QCOMPARE(delay->Value(), 0.0);
+        pressCtrl(delay, Qt::Key_Z, Qt::ShiftModifier); // redo
+        QCOMPARE(delay->Value(), 3e-7);
+        COMPARE_LINES(SentSince(h, mark),
+                      (QStringList{":PULS2:DEL 0.000000100000", ":PULS2:DEL 0.000000200000",
+                                   ":PULS2:DEL 0.000000300000", ":PULS2:DEL 0.000000400000",
+                                   ":PULS2:DEL 0.000000300000", ":PULS2:DEL 0.000000400000",
+                                   ":PULS2:DEL 0.000000300000", ":PULS2:DEL 0.000000000000",
+                                   ":PULS2:DEL 0.000000300000"}));
+        // A list choice too, with its entry in the caption.
+        QVERIFY(Pick(f->ChModeSel[2], 2));
+        QCOMPARE(f->Undo1->text(), QStringLiteral("Undo Ch B channel mode Normal \u2192 Burst"));
+        f->Undo1->trigger();
+        QCOMPARE(f->ChModeSel[2]->currentIndex(), 0);
+        QCOMPARE(ChannelSettings[2].ModeIndex, 0);
+    }
+
+    void aChangeMadeElsewhereIsKept() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        ShowTab(f->ChPageControl, 0);
+        QVERIFY(StepDigit(f->ChDelayAdj[1], -7, 1));
+        QVERIFY(h.waitIdle());
+        // A script sets the delay after the user did; the read-back shows it.
+        h.instrument().withInstrument(
+            [](sim::Instrument& i) { return i.handleLine(":PULS1:DEL 0.000000050000"); });
+        f->Up1->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(f->ChDelayAdj[1]->Value(), 5e-8);
+        const std::size_t mark = MarkIdle(h);
+        f->Undo1->trigger();
+        QVERIFY(SentSince(h, mark).isEmpty());
+        QCOMPARE(f->ChDelayAdj[1]->Value(), 5e-8);
+        QCOMPARE(f->UndoStack()->count(), 0);
+        QVERIFY(f->ResponseList->lineText(f->ResponseList->lineCount() - 1)
+                    .contains(QStringLiteral("Not undone: Ch A delay is 50 ns now")));
+    }
+
+    void ctrlZInTheTerminalUndoesTyping() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        ShowTab(f->ChPageControl, 0);
+        QVERIFY(StepDigit(f->ChDelayAdj[1], -7, 1));
+        const std::size_t mark = MarkIdle(h);
+        QLineEdit* line = f->SendEdit->lineEdit();
+        line->setFocus();
+        QTest::keyClicks(line, QStringLiteral("*IDN?"));
+        pressCtrl(line, Qt::Key_Z);
+        QCOMPARE(line->text(), QString());
+        QCOMPARE(f->UndoStack()->count(), 1);
+        QCOMPARE(f->ChDelayAdj[1]->Value(), 1e-7);
+        QVERIFY(SentSince(h, mark).isEmpty());
+    }
+};
+
+QTEST_MAIN(TstUndo)
+#include "tst_undo.moc"
