@@ -416,12 +416,18 @@ private:
     // replayed step runs.
     void noteUserEdit(QObject* control, const QVariant& before, const QVariant& after);
     friend class SettingStep;
+    friend class SettingsStep;
     void applySetting(QObject* control, const QVariant& value);
     QVariant settingValue(QObject* control) const;
     QString settingText(QObject* control, const QVariant& value) const;
     QString settingName(QObject* control) const;
     QUndoStack* undoStack = nullptr;
     QHash<const QObject*, void (TMainForm::*)(QObject*)> settingHandlers;
+    QList<QObject*> settingControls; // in the order they were built
+    // Every setting control's value now, in that order.
+    QList<QVariant> settingValues() const;
+    // One step for all that changed since `before` (a recall, a file played).
+    void noteChangedTogether(const QString& what, const QList<QVariant>& before);
     bool replayingStep = false;
 
     // ---- run control and status: main_form_run_status.cpp; storage:

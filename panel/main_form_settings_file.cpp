@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QThread>
@@ -108,6 +109,7 @@ void TMainForm::playSettingsFile() {
         return;
     }
     SettingsSnapshot = read;
+    QList<QVariant> before;
     if (SettingsSnapshot.isEmpty()) {
         showMessage(QStringLiteral("Empty file."));
     } else {
@@ -115,6 +117,7 @@ void TMainForm::playSettingsFile() {
         MessageForm->show();
         // Played from a copy: a read-back run between two lines rebuilds the snapshot.
         const QStringList lines = SettingsSnapshot;
+        before = settingValues();
         playLines(lines);
     }
     if (ShutdownBegun)
@@ -122,6 +125,10 @@ void TMainForm::playSettingsFile() {
     Initialize();
     if (ShutdownBegun)
         return;
+    if (!before.isEmpty())
+        noteChangedTogether(QStringLiteral("playback of %1")
+                                .arg(QFileInfo(openFile->selectedFiles().constFirst()).fileName()),
+                            before);
     MessageForm->close();
     showMessage(QStringLiteral("Settings loaded."));
 }

@@ -138,12 +138,18 @@ void TMainForm::ProcessTasks() {
         // instrument first; the read-back then shows what it holds. Lines
         // queued meanwhile go after it.
         const bool recall = RecallRequested != 0;
+        QList<QVariant> before;
         if (recall) {
             sendEarlierLines();
+            before = settingValues();
             if (!communication::ShutdownBegun)
                 sendLine(communication::cmd::recallBin(RecallBin));
         }
         Initialize(!recall);
+        if (recall && !communication::ShutdownBegun)
+            noteChangedTogether(RecallBin == 0 ? QStringLiteral("recall of the default settings")
+                                               : QStringLiteral("recall of bin %1").arg(RecallBin),
+                                before);
         RecallRequested = 0;
         TaskList.RefreshRequested = 0;
         endBusy();

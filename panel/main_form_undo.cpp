@@ -113,8 +113,83 @@ private:
     bool fresh = true;
 };
 
+// One step for many settings at once: what a recall or a file playback
+// changed. Each setting goes back on its own through its handler; one
+// changed elsewhere since is left alone.
+class SettingsStep : public QUndoCommand {
+public:
+    struct Change {
+        QPointer<QObject> control;
+        QVariant before, after;
+    };
+    SettingsStep(TMainForm* form, const QString& what, std::vector<Change> changes)
+        : form(form), changes(std::move(changes)) {
+        setText(QStringLiteral("%1 (%2 settings)").arg(what).arg(this->changes.size()));
+    }
+
+    void undo() override {
+        // Sync sources last, the other way round: a chain is taken apart
+        // before another is built, so no step meets a loop on the way.
+        for (auto it = changes.rbegin(); it != changes.rend(); ++it)
+            replay(*it, it->before, it->after);
+    }
+    void redo() override {
+        if (fresh) {
+            fresh = false;
+            return;
+        }
+        for (const Change& c : changes)
+            replay(c, c.after, c.before);
+    }
+
+private:
+    void replay(const Change& c, const QVariant& to, const QVariant& expected) {
+        if (!c.control)
+            return;
+        const QString now = form->settingText(c.control, form->settingValue(c.control));
+        if (now != form->settingText(c.control, expected)) {
+            communication::EchoToTerminal(
+                QStringLiteral("Not undone: %1 is %2 now, changed elsewhere since")
+                    .arg(form->settingName(c.control), now),
+                communication::kCommandColour);
+            return;
+        }
+        form->applySetting(c.control, to);
+    }
+
+    TMainForm* form;
+    std::vector<Change> changes;
+    bool fresh = true;
+};
+
 void TMainForm::RememberSettingHandler(QObject* control, void (TMainForm::*handler)(QObject*)) {
+    if (!settingHandlers.contains(control))
+        settingControls << control;
     settingHandlers.insert(control, handler);
+}
+
+QList<QVariant> TMainForm::settingValues() const {
+    QList<QVariant> values;
+    for (QObject* control : settingControls)
+        values << settingValue(control);
+    return values;
+}
+
+void TMainForm::noteChangedTogether(const QString& what, const QList<QVariant>& before) {
+    if (!undoStack || before.size() != settingControls.size())
+        return;
+    std::vector<SettingsStep::Change> changes;
+    std::vector<SettingsStep::Change> syncs;
+    for (qsizetype i = 0; i < settingControls.size(); ++i) {
+        QObject* control = settingControls[i];
+        const QVariant after = settingValue(control);
+        if (settingText(control, before[i]) == settingText(control, after))
+            continue;
+        (isSyncList(control) ? syncs : changes).push_back({control, before[i], after});
+    }
+    changes.insert(changes.end(), syncs.begin(), syncs.end());
+    if (!changes.empty())
+        undoStack->push(new SettingsStep(this, what, std::move(changes)));
 }
 
 void TMainForm::buildEditMenu() {

@@ -93,6 +93,40 @@ private Q_SLOTS:
                     .contains(QStringLiteral("Not undone: Ch A delay is 50 ns now")));
     }
 
+    // A recall is one step; undoing it sends back every setting it changed.
+    void anUndoneRecallRestoresWhatItChanged() {
+        PanelHarness h("5404+");
+        const auto ask = [&h](const char* line) {
+            return QString::fromStdString(h.instrument().withInstrument(
+                [line](sim::Instrument& i) { return i.handleLine(line); }));
+        };
+        const QString delay = ask(":PULS1:DEL?"), width = ask(":PULS2:WIDT?"),
+                      mode = ask(":PULS3:CMOD?");
+        for (const char* line : {":PULS1:DEL 0.000000250000", ":PULS2:WIDT 0.000000300",
+                                 ":PULS3:CMOD BURS", "*SAV 2", "*RCL 0"})
+            ask(line);
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        f->RestoreBinItems[2]->trigger();
+        QVERIFY(h.waitIdle());
+        QTRY_COMPARE(f->ChDelayAdj[1]->Value(), 2.5e-7);
+        QCOMPARE(f->UndoStack()->count(), 1);
+        QVERIFY2(f->Undo1->text().startsWith(QStringLiteral("Undo recall of bin 2 (")),
+                 qPrintable(f->Undo1->text()));
+        f->Undo1->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(ask(":PULS1:DEL?"), delay);
+        QCOMPARE(ask(":PULS2:WIDT?"), width);
+        QCOMPARE(ask(":PULS3:CMOD?"), mode);
+        QCOMPARE(f->ChDelayAdj[1]->Value(), 0.0);
+        QCOMPARE(f->ChModeSel[3]->currentIndex(), 0);
+        f->Redo1->trigger();
+        QVERIFY(h.waitIdle());
+        QCOMPARE(ask(":PULS1:DEL?").toDouble(), 2.5e-7);
+        QCOMPARE(ask(":PULS3:CMOD?"), QStringLiteral("BURS"));
+    }
+
     void ctrlZInTheTerminalUndoesTyping() {
         PanelHarness h("5404+");
         QVERIFY(h.start());

@@ -295,7 +295,7 @@ private slots:
         QStringList titles;
         for (QAction* a : form->menuBar()->actions())
             titles << a->text();
-        QCOMPARE(titles, QStringList({"File", "Storage", "Tools", "Help"}));
+        QCOMPARE(titles, QStringList({"File", "Edit", "Storage", "Tools", "Help"}));
         QVERIFY(form->EnableLoggingMenu->isCheckable());
         QVERIFY(!form->EnableLoggingMenu->isChecked());
     }
