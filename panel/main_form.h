@@ -26,6 +26,7 @@ class QTabWidget;
 class QTextEdit;
 class QTimer;
 class QUndoStack;
+class SettingsCompareWindow;
 class QWidget;
 class TPGComPort;
 class TPlusSpinEdit;
@@ -183,6 +184,7 @@ public:
     QAction* Redo1 = nullptr;
     QAction* History1 = nullptr;
     QMenu* Storage1 = nullptr;
+    QAction* CompareWithFile1 = nullptr;
     QMenu* SaveToBin1 = nullptr;
     std::array<QAction*, 7> SaveBinItems{}; // N11..N61 at 1..6
     QMenu* RestoreFromBin1 = nullptr;
@@ -313,6 +315,8 @@ public Q_SLOTS:
     void TimingDiagram1Click(QObject* Sender);
     // undo and redo: main_form_undo.cpp
     void History1Click(QObject* Sender);
+    // comparing with a settings file: main_form_compare.cpp
+    void CompareWithFile1Click(QObject* Sender);
     void WebSite1Click(QObject* Sender);
     // plus features
     void ShotCountEnblClick(QObject* Sender);
@@ -341,6 +345,10 @@ public:
     void RememberSettingHandler(QObject* control, void (TMainForm::*handler)(QObject*));
     // Edit with Undo, Redo and History (the layout puts it after File).
     void buildEditMenu();
+    // The comparison of the instrument with this settings file, after a
+    // read-back; a file the restore would refuse is refused the same way.
+    void CompareWithFile(const QString& path);
+    SettingsCompareWindow* CompareWindow() const { return compareWindow; }
 
 Q_SIGNALS:
     // The settings cache may hold new values: an edit was queued or a
@@ -422,6 +430,9 @@ private:
     QString settingText(QObject* control, const QVariant& value) const;
     QString settingName(QObject* control) const;
     QUndoStack* undoStack = nullptr;
+    SettingsCompareWindow* compareWindow = nullptr;
+    QString compareFile;
+    void showComparison(const QStringList& fileLines);
     QHash<const QObject*, void (TMainForm::*)(QObject*)> settingHandlers;
     QList<QObject*> settingControls; // in the order they were built
     // Every setting control's value now, in that order.

@@ -186,6 +186,7 @@ void buildMenus(TMainForm* f) {
     f->SaveToFile1 = item(f->Storage1, "SaveToFile1", "Save Settings To File");
     f->RestoreSettingsFromFile1 =
         item(f->Storage1, "RestoreSettingsFromFile1", "Restore Settings From File");
+    f->CompareWithFile1 = item(f->Storage1, "CompareWithFile1", "Compare With Settings File...");
 
     f->ools1 = newMenu(bar, QStringLiteral("ools1"), QStringLiteral("Tools"));
     f->Up1 = item(f->ools1, "Up1", "Refresh");
@@ -221,6 +222,7 @@ void buildMenus(TMainForm* f) {
     }
     BindClick(f, f->SaveToFile1, &TMainForm::SaveToFile1Click);
     BindClick(f, f->RestoreSettingsFromFile1, &TMainForm::RestoreSettingsFromFile1Click);
+    BindClick(f, f->CompareWithFile1, &TMainForm::CompareWithFile1Click);
     BindClick(f, f->Up1, &TMainForm::Up1Click);
     BindClick(f, f->CaptureScreenShot1, &TMainForm::CaptureScreenShot1Click);
     BindClick(f, f->TimingDiagram1, &TMainForm::TimingDiagram1Click);

@@ -4,18 +4,26 @@
 #include "controls/plusspinedit.h"
 #include "controls/terminal_view.h"
 #include "instrument/settings_cache.h"
+#include "panel/compare_window.h"
+#include "panel/panel_state.h"
 #include "tests/support/edit_input.h"
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
 
 using namespace pg5400;
 using namespace testsupport;
+using pg5400::SettingRow;
 
 namespace {
 
@@ -125,6 +133,77 @@ private Q_SLOTS:
         QVERIFY(h.waitIdle());
         QCOMPARE(ask(":PULS1:DEL?").toDouble(), 2.5e-7);
         QCOMPARE(ask(":PULS3:CMOD?"), QStringLiteral("BURS"));
+    }
+
+    // A file that differs in three settings: three marked rows, and Apply
+    // Differences sends exactly those three lines, as one undo step.
+    void compareWithAFile() {
+        PanelHarness h("5404+");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        QVERIFY(h.waitIdle());
+        QStringList lines = SettingsSnapshot;
+        const QStringList changed{":PULS0:MOD BURS", ":PULS1:DEL 0.000000250000",
+                                  ":PULS2:WIDT 3E-7"};
+        for (const QString& line : changed) {
+            const QString header = line.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ');
+            qsizetype at = lines.size() - 1;
+            while (at >= 0 && !lines[at].startsWith(header))
+                --at;
+            QVERIFY2(at >= 0, qPrintable(header));
+            lines[at] = line;
+        }
+        lines << QStringLiteral(":PULS5:OUTP:AMPL 2.0"); // virtual E has no output
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("setup.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+        file.close();
+
+        f->CompareWithFile(path);
+        QTRY_VERIFY(f->CompareWindow() && f->CompareWindow()->isVisible());
+        QTableWidget* table = f->CompareWindow()->table;
+        QStringList marked, elsewhere;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            const auto state = SettingRow::State(table->item(r, 0)->data(Qt::UserRole).toInt());
+            if (state == SettingRow::State::Differs)
+                marked << table->item(r, 0)->text();
+            else if (state != SettingRow::State::Same)
+                elsewhere << table->item(r, 0)->text() + QLatin1Char('=') +
+                                 table->item(r, 1)->text();
+        }
+        QCOMPARE(marked, (QStringList{"System Mode", "Ch A Delay", "Ch B Width"}));
+        QCOMPARE(elsewhere, QStringList{"Ch E Amplitude (V)=(not on this model)"});
+        QVERIFY(f->CompareWindow()->summary->text().startsWith(QStringLiteral("3 of ")));
+
+        const std::size_t mark = MarkIdle(h);
+        const int steps = f->UndoStack()->count();
+        f->CompareWindow()->apply->click();
+        QVERIFY(h.waitIdle());
+        QStringList sent;
+        for (const QString& line : SentSince(h, mark))
+            if (!line.contains(QStringLiteral(":ECH ")))
+                sent << line;
+        QCOMPARE(sent, changed);
+        QCOMPARE(f->UndoStack()->count(), steps + 1);
+        QCOMPARE(f->ChDelayAdj[1]->Value(), 2.5e-7);
+        // Compared again after the read-back: nothing differs any more.
+        QTRY_VERIFY(
+            f->CompareWindow()->summary->text().startsWith(QStringLiteral("The instrument")));
+
+        // A binary file is refused as the restore refuses it.
+        const QString binary = dir.filePath(QStringLiteral("picture.txt"));
+        QFile bytes(binary);
+        QVERIFY(bytes.open(QIODevice::WriteOnly));
+        bytes.write(QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16));
+        bytes.close();
+        const std::size_t before = MarkIdle(h);
+        h.answers().clear();
+        f->CompareWithFile(binary);
+        QCOMPARE(h.answers().count(), 1);
+        QVERIFY(SentSince(h, before).isEmpty());
     }
 
     void ctrlZInTheTerminalUndoesTyping() {
