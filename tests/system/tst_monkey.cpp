@@ -12,6 +12,7 @@
 // alone, to replay a failure.
 #include "comm/exchange.h"
 #include "controls/plusspinedit.h"
+#include "panel/compare_window.h"
 #include "panel/panel_state.h"
 #include "scripting/scpi_server.h"
 #include "serial/pgcomport.h"
@@ -70,7 +71,10 @@ public:
 
     // One random action; what it was goes to the log.
     void act() {
-        switch (pick(16)) {
+        switch (pick(17)) {
+        case 16:
+            applyDifferences();
+            break;
         case 15:
             // Undo or redo the user's last setting change.
             if (pick(3) == 0) {
@@ -144,6 +148,7 @@ public:
     }
 
     QStringList log;
+    QTemporaryDir files;
     int historyStart = 0;
     QString stableName; // the instrument's name, a link that follows a replug
     int replugs = 0;
@@ -201,6 +206,29 @@ private:
         const int ms = pick(2) == 0 ? 0 : 200 + pick(1500);
         log << QStringLiteral("boxes left open for %1 ms").arg(ms);
         h.answers().setAnswerDelay(ms);
+    }
+
+    // Storage > Compare With Settings File on the settings as last read back
+    // with one delay changed, then Apply Differences.
+    void applyDifferences() {
+        QStringList lines = pg5400::SettingsSnapshot;
+        const int channel = 1 + pick(4);
+        const QString header = QStringLiteral(":PULS%1:DEL ").arg(channel);
+        for (QString& line : lines)
+            if (line.startsWith(header))
+                line = header + QStringLiteral("0.00000%1000000").arg(pick(10));
+        const QString path = files.filePath(QStringLiteral("compare.txt"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+        file.close();
+        log << QStringLiteral("compare and apply, Ch %1 delay").arg(QChar(u'A' + channel - 1));
+        f->CompareWithFile(path);
+        QTimer::singleShot(pick(300), f, [this] {
+            if (f->CompareWindow() && f->CompareWindow()->isVisible())
+                f->CompareWindow()->apply->click();
+        });
     }
 
     void scriptLine() {
