@@ -3,10 +3,12 @@
 // talks to the port, so it opens at any moment, demonstration mode included.
 #include "comm/discovery.h"
 #include "comm/model_table.h"
+#include "controls/plusspinedit.h"
 #include "instrument/settings_cache.h"
 #include "panel/main_form.h"
 #include "panel/panel_state.h"
 #include "timing/timing_window.h"
+#include "timing/trace_view.h"
 
 #include <QTimer>
 
@@ -14,7 +16,7 @@ using namespace pg5400;
 
 namespace {
 
-timing::Settings timingSettings() {
+timing::Settings timingSettings(const TMainForm* form) {
     using communication::ChannelCount;
     using communication::InstrumentIdentity;
     timing::Settings s;
@@ -53,6 +55,18 @@ timing::Settings timingSettings() {
         ch.output = n <= outputs;
         ch.muxMask = unsigned(c.MuxMask); // bits beyond the model's channels count for nothing
         ch.muxGate = c.MuxGateIndex;
+        // Set from the diagram on the grid and within the range of the spin
+        // edits; in demonstration mode without a model there is none.
+        if (ChannelCount > 0 || !DemoMode) {
+            const TPlusSpinEdit* delay = form->ChDelayAdj[n];
+            const TPlusSpinEdit* width = form->ChWidthAdj[n];
+            ch.delayStep = timing::ToPs(delay->Increment());
+            ch.delayMin = timing::ToPs(delay->MinValue());
+            ch.delayMax = timing::ToPs(delay->MaxValue());
+            ch.widthStep = timing::ToPs(width->Increment());
+            ch.widthMin = timing::ToPs(width->MinValue());
+            ch.widthMax = timing::ToPs(width->MaxValue());
+        }
         s.channels.push_back(ch);
     }
     s.muxGateSupported = MuxGateSupported;
@@ -82,10 +96,19 @@ void TMainForm::TimingDiagram1Click(QObject*) {
             const QString model = DemoMode ? QStringLiteral("demonstration")
                                            : communication::InstrumentIdentity.Model;
             const qint32 serial = communication::InstrumentIdentity.SerialNumber;
-            timingWindow->setSettings(timingSettings(), model,
+            timingWindow->setSettings(timingSettings(this), model,
                                       serial > 0 ? QString::number(serial) : QString());
         };
         connect(this, &TMainForm::SettingsCacheChanged, timingWindow, refresh);
+        // An edge dragged in edit mode: the spin edit takes the value and
+        // its handler sends it, as for a value typed there (one undo step).
+        connect(timingWindow->view(), &timing::TraceView::edgeEdited, this,
+                [this](int n, bool width, timing::Ps value) {
+                    if (n < 1 || n > 8)
+                        return;
+                    TPlusSpinEdit* edit = width ? ChWidthAdj[n] : ChDelayAdj[n];
+                    edit->setValue(double(value) / double(timing::PsPerSecond));
+                });
         refresh();
         timingWindow->resize(960, timingWindow->sizeHint().height());
     }

@@ -53,6 +53,10 @@ struct ChannelSettings {
     bool output = false;   // has an output of its own; otherwise a virtual channel
     unsigned muxMask = 0;  // bit k: channel k + 1 reaches this output
     int muxGate = MuxGateOff;
+    // The grid and range the panel sets delay and width on; a step of 0:
+    // not to be set from the diagram.
+    Ps delayStep = 0, delayMin = 0, delayMax = 0;
+    Ps widthStep = 0, widthMin = 0, widthMax = 0;
 };
 
 struct Settings {

@@ -47,6 +47,13 @@ TimingWindow::TimingWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     add("GoStart", QStringLiteral("Start"), QKeySequence(), [this] { view_->goHome(); });
     add("GoEnd", QStringLiteral("End"), QKeySequence(), [this] { view_->goEnd(); });
     tools->addSeparator();
+    // Off to begin with: a stray drag must change nothing on the instrument.
+    QAction* edit = add("EditTiming", QStringLiteral("Edit Timing"), QKeySequence(), [] {});
+    edit->setCheckable(true);
+    edit->setToolTip(QStringLiteral("Drag a channel's rising edge to set its delay, its falling "
+                                    "edge to set its width"));
+    connect(edit, &QAction::toggled, view_, &TraceView::setEditMode);
+    tools->addSeparator();
     add("ExportDiagram", QStringLiteral("Export..."), QKeySequence::Save,
         [this] { exportByDialog(); });
     add("CopyDiagram", QStringLiteral("Copy"), QKeySequence::Copy, [this] { copyToClipboard(); });
@@ -71,7 +78,7 @@ void TimingWindow::setSettings(const Settings& settings, const QString& model,
     if (settings.changesHeld)
         banner << QStringLiteral("Synchronous update on: changes reach the outputs only at Update");
     view_->setBanner(banner.join(QStringLiteral(".  ")));
-    view_->setModel(Model(settings));
+    view_->setSettings(settings);
 }
 
 QString TimingWindow::caption() const {

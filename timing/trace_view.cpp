@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -217,6 +218,7 @@ void TraceView::clearCursors() {
 void TraceView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     PaintDiagram(painter, model_, view_, params());
+    paintEdgeValue(painter);
     if (hasFocus()) {
         painter.setPen(QPen(palette().highlight().color(), 1));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -258,6 +260,9 @@ void TraceView::mousePressEvent(QMouseEvent* event) {
         return QWidget::mousePressEvent(event);
     const double x = event->position().x();
     const PaintParams p = params();
+    mouse_ = event->position();
+    if (editMode_ && beginEdgeDrag(x, event->position().y()))
+        return;
     dragging_ = 2;
     // Near a cursor: move that cursor; elsewhere: move the view.
     const std::optional<Ps> cursors[2] = {view_.cursorA, view_.cursorB};
@@ -272,6 +277,19 @@ void TraceView::mousePressEvent(QMouseEvent* event) {
 
 void TraceView::mouseMoveEvent(QMouseEvent* event) {
     const double x = event->position().x();
+    mouse_ = event->position();
+    if (edgeDragging_) {
+        moveEdgeDrag(x, event->modifiers() & Qt::ShiftModifier);
+        return;
+    }
+    if (editMode_ && dragging_ < 0) {
+        // What cannot be edited says so on hover.
+        const QString why = whyNotEditable(laneAt(event->position().y()));
+        if (!why.isEmpty())
+            QToolTip::showText(event->globalPosition().toPoint(), why, this);
+        else
+            QToolTip::hideText();
+    }
     if (dragging_ == 2) {
         view_.offset = dragOffset_ - Ps((x - dragX_) * view_.psPerPixel);
         changed();
@@ -281,6 +299,10 @@ void TraceView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TraceView::mouseReleaseEvent(QMouseEvent*) {
+    if (edgeDragging_) {
+        endEdgeDrag(true);
+        return;
+    }
     dragging_ = -1;
     unsetCursor();
 }
@@ -290,6 +312,15 @@ void TraceView::keyPressEvent(QKeyEvent* event) {
     const bool inside = rect().contains(mouse);
     const double x = inside ? mouse.x() : centreX();
     const double y = inside ? mouse.y() : -1;
+    if (edgeDragging_ && event->key() == Qt::Key_Escape) {
+        endEdgeDrag(false);
+        return;
+    }
+    if (editMode_ && edge_ && !edgeDragging_ &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        stepEdge(event->key() == Qt::Key_Left ? -1 : 1, event->modifiers() & Qt::ControlModifier);
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Plus:
     case Qt::Key_Equal:

@@ -3,7 +3,9 @@
 #include "timing/timing_model.h"
 #include "timing/trace_paint.h"
 
+#include <QPointF>
 #include <QWidget>
+#include <optional>
 
 class QScrollBar;
 
@@ -21,7 +23,14 @@ public:
     explicit TraceView(QWidget* parent = nullptr);
 
     void setModel(Model model);
+    // The settings the model is made of: what edit mode changes.
+    void setSettings(const Settings& settings);
     const Model& model() const { return model_; }
+    // Edit mode: dragging a channel's rising edge sets its delay, its falling
+    // edge its width; Left and Right move the chosen edge by one step (with
+    // Ctrl by ten), Esc puts a dragged edge back. Off, a drag pans.
+    void setEditMode(bool on);
+    bool editMode() const { return editMode_; }
     // A line over the lanes saying what the outputs do not show yet.
     void setBanner(const QString& banner);
     const ViewState& view() const { return view_; }
@@ -52,6 +61,8 @@ public:
 
 Q_SIGNALS:
     void viewChanged();
+    // A drag or a key in edit mode set this channel's delay or width.
+    void edgeEdited(int channel, bool width, timing::Ps value);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -72,11 +83,35 @@ private:
     void changed();
     void fitOnce();
     void placeScrollBar();
+    // Edit mode (edge_edit.cpp).
+    struct Edge {
+        int channel = 0;
+        bool width = false; // the falling edge: the width; else the delay
+        Ps original = 0;    // the value before the drag
+        Ps value = 0;
+        Ps edgeTime = 0; // where the edge was taken
+        double startX = 0;
+        bool limited = false;
+    };
+    bool beginEdgeDrag(double x, double y);
+    void moveEdgeDrag(double x, bool toOtherEdges);
+    void endEdgeDrag(bool keep);
+    void stepEdge(int direction, bool decade);
+    Ps onGrid(const Edge& edge, __int128 value, bool& limited) const;
+    void preview(const Edge& edge);
+    QString whyNotEditable(int lane) const;
+    void announce(const Edge& edge);
+    void paintEdgeValue(QPainter& painter) const;
 
     Model model_;
     ViewState view_;
     QString banner_;
     QScrollBar* vertical_ = nullptr;
+    Settings settings_;
+    bool editMode_ = false;
+    std::optional<Edge> edge_; // the chosen edge
+    bool edgeDragging_ = false;
+    QPointF mouse_;
     bool fitted_ = false;
     int dragging_ = -1; // -1 none, 0/1 a cursor, 2 the view
     double dragX_ = 0;

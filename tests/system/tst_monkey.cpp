@@ -179,7 +179,12 @@ private:
         } else {
             const QPoint from = at.toPoint();
             const QPoint to(pick(std::max(1, view->width())), from.y());
-            log << QStringLiteral("timing: drag %1 to %2").arg(from.x()).arg(to.x());
+            // In edit mode a drag that starts on an edge sets a delay or width.
+            view->setEditMode(pick(2) == 0);
+            log << QStringLiteral("timing: %1drag %2 to %3")
+                       .arg(view->editMode() ? QStringLiteral("edit ") : QString())
+                       .arg(from.x())
+                       .arg(to.x());
             QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
             QTest::mouseMove(view, to);
             QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, to);

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QTabWidget>
 #include <QTest>
+#include <QUndoStack>
 
 using namespace pg5400;
 using namespace testsupport;
@@ -80,6 +81,44 @@ private Q_SLOTS:
         QVERIFY(shown(f).segments(1, 0, 1'000'000 * ns, 1).empty());
         f->TimingDiagram()->view()->fitPeriod();
         QVERIFY(!f->TimingDiagram()->grab().isNull());
+    }
+
+    // An edge dragged in edit mode: the line on the wire, the spin edit and
+    // the diagram agree, and the drag is one undo step.
+    void draggingAnEdgeSetsTheInstrument() {
+        PanelHarness h("5454");
+        QVERIFY(h.start());
+        QVERIFY(ActivatePanel(h));
+        TMainForm* f = h.form();
+        f->TimingDiagram1->trigger();
+        timing::TraceView* view = f->TimingDiagram()->view();
+        QVERIFY(QTest::qWaitForWindowExposed(f->TimingDiagram()));
+        auto* edit = f->TimingDiagram()->findChild<QAction*>(QStringLiteral("EditTiming"));
+        QVERIFY(edit && !edit->isChecked());
+        edit->trigger();
+        QVERIFY(view->editMode());
+        timing::ViewState v;
+        v.psPerPixel = 1000; // 1 ns a pixel
+        v.offset = -100 * ns;
+        view->setView(v);
+        const std::size_t mark = MarkIdle(h);
+        const int steps = f->UndoStack()->count();
+        const Ps start = *firstStart(f, 2);
+        const timing::PaintParams p = view->params();
+        const QPoint at(qRound(timing::XOf(start, view->view(), p)),
+                        p.laneTop(2) + p.laneHeight / 2);
+        QTest::mousePress(view, Qt::LeftButton, {}, at);
+        QTest::mouseMove(view, at + QPoint(25, 0));
+        QTest::mouseMove(view, at + QPoint(50, 0));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, at + QPoint(50, 0));
+        QCOMPARE(timing::ToPs(ChannelSettings[2].Delay), start + 50 * ns);
+        QCOMPARE(timing::ToPs(f->ChDelayAdj[2]->Value()), start + 50 * ns);
+        QStringList sent = SentSince(h, mark);
+        QCOMPARE(sent.size(), 1);
+        QVERIFY2(sent.front().startsWith(QStringLiteral(":PULS2:DEL 0.0000000500")),
+                 qPrintable(sent.front()));
+        QTRY_COMPARE(firstStart(f, 2), std::optional<Ps>(start + 50 * ns));
+        QCOMPARE(f->UndoStack()->count(), steps + 1);
     }
 
     void opensInDemonstrationMode() {

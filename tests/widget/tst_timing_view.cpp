@@ -180,6 +180,81 @@ private Q_SLOTS:
         QVERIFY(mid != QColor(Qt::white));
     }
 
+    // Edit mode: an edge dragged so many pixels at 1 ns a pixel proposes the
+    // delay or width on the 5 ns grid, within the range; Esc proposes nothing.
+    void draggingEdgesSetsTheTiming_data() {
+        QTest::addColumn<bool>("falling");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<Ps>("expected"); // -1: nothing proposed
+        QTest::addColumn<QString>("announced");
+        QTest::newRow("rising edge 30 px on: delay 230 ns")
+            << false << 30 << false << 230 * ns << "rising edge: delay 230 ns";
+        QTest::newRow("33 px: onto the grid, 235 ns") << false << 33 << false << 235 * ns << "";
+        QTest::newRow("falling edge 20 px back: width 30 ns")
+            << true << -20 << false << 30 * ns << "falling edge: width 30 ns";
+        QTest::newRow("past the range: stops at 1 us")
+            << false << 880 << false << 1000 * ns << "delay 1 \u00b5s (limit)";
+        QTest::newRow("Esc puts it back") << false << 30 << true << Ps(-1) << "delay 200 ns";
+    }
+
+    void draggingEdgesSetsTheTiming() {
+        QFETCH(bool, falling);
+        QFETCH(int, pixels);
+        QFETCH(bool, escape);
+        QFETCH(Ps, expected);
+        QFETCH(QString, announced);
+        Settings s = chain();
+        for (ChannelSettings& c : s.channels) {
+            c.delayStep = c.widthStep = 5 * ns;
+            c.delayMin = -1000 * ns;
+            c.delayMax = 1000 * ns;
+            c.widthMin = 10 * ns;
+            c.widthMax = 500 * ns;
+        }
+        TraceView view;
+        view.resize(1104, 300);
+        view.setSettings(s);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        ViewState v;
+        v.psPerPixel = 1000;
+        view.setView(v);
+        view.setEditMode(true);
+        QList<std::tuple<int, bool, Ps>> proposed;
+        connect(&view, &TraceView::edgeEdited, &view, [&](int c, bool w, Ps value) {
+            proposed.append({c, w, value});
+        });
+        const PaintParams p = view.params();
+        // B: 300 ns after T0 (A's 100 ns and its own 200 ns), 50 ns wide.
+        const Ps edge = falling ? 350 * ns : 300 * ns;
+        const QPoint at(qRound(XOf(edge, view.view(), p)), p.laneTop(2) + p.laneHeight / 2);
+        QTest::mousePress(&view, Qt::LeftButton, {}, at);
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(&view, at + QPoint(pixels * step / 4, 0));
+        if (escape)
+            QTest::keyClick(&view, Qt::Key_Escape);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, at + QPoint(pixels, 0));
+        if (expected < 0)
+            QVERIFY(proposed.isEmpty());
+        else
+            QCOMPARE(proposed, (QList<std::tuple<int, bool, Ps>>{{2, falling, expected}}));
+        QVERIFY2(view.accessibleDescription().contains(announced),
+                 qPrintable(view.accessibleDescription()));
+        // The view never changes the settings itself: what the panel hands
+        // it next is drawn (here: the old value, as after a refusal).
+        view.setSettings(s);
+        QCOMPARE(view.model().lanes()[2].delay, 200 * ns);
+        if (expected < 0)
+            return;
+        // The chosen edge then steps by the grid, by ten with Ctrl.
+        proposed.clear();
+        QTest::keyClick(&view, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(proposed.size(), 1);
+        // From the value the panel holds, down ten steps; a width stops at 10 ns.
+        QCOMPARE(std::get<2>(proposed.front()), falling ? 10 * ns : 150 * ns);
+    }
+
     // A 5454's thirteen lanes from a window too short to show them: every
     // lane goes into each file, at the size the screen shows.
     void exportsHoldEveryLane() {
