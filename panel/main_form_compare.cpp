@@ -39,6 +39,13 @@ void TMainForm::CompareWithFile(const QString& path) {
         return;
     }
     compareFile = path;
+    if (DemoMode) {
+        // Nothing to read back: the comparison would show every setting as
+        // missing, which would be no comparison at all.
+        showMessage(QStringLiteral("Demonstration mode: there is no instrument to compare the "
+                                   "file with."));
+        return;
+    }
     runFileOperation([this, read] {
         // What the instrument holds now, not what the panel last sent.
         Initialize();
