@@ -10,6 +10,7 @@
 #include "tests/support/panel_harness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
+#include <QWheelEvent>
 
 using namespace pg5400;
 using namespace testsupport;
@@ -75,6 +77,22 @@ private Q_SLOTS:
         QCOMPARE(f->Undo1->text(), QStringLiteral("Undo Ch B channel mode Normal \u2192 Burst"));
         f->Undo1->trigger();
         QCOMPARE(f->ChModeSel[2]->currentIndex(), 0);
+        QCOMPARE(ChannelSettings[2].ModeIndex, 0);
+
+        // A turn of the wheel over a list, three notches: one step.
+        const int before = f->UndoStack()->index();
+        QComboBox* mode = f->ChModeSel[2];
+        const QPointF middle(mode->width() / 2.0, mode->height() / 2.0);
+        for (int notch = 0; notch < 3; ++notch) {
+            QWheelEvent wheel(middle, mode->mapToGlobal(middle), QPoint(), QPoint(0, -120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(mode, &wheel);
+        }
+        QCOMPARE(mode->currentIndex(), 3);
+        QCOMPARE(f->UndoStack()->index(), before + 1);
+        QCOMPARE(f->UndoStack()->count(), before + 1);
+        f->Undo1->trigger();
+        QCOMPARE(mode->currentIndex(), 0);
         QCOMPARE(ChannelSettings[2].ModeIndex, 0);
     }
 
