@@ -133,7 +133,7 @@ private:
     TPlusSpinEdit* edit() const { return static_cast<TPlusSpinEdit*>(widget()); }
 
     QString valueText() const {
-        const QString unit = edit()->property(kUnit).toString();
+        const QString unit = SpinUnit(edit());
         const double v = edit()->Value();
         if (unit == QLatin1String("s"))
             return timing::FormatTime(timing::ToPs(v), 12);
@@ -191,6 +191,10 @@ void InstallAccessibleControls() {
     if (!installed)
         QAccessible::installFactory(panelFactory);
     installed = true;
+}
+
+QString SpinUnit(const TPlusSpinEdit* edit) {
+    return edit->property(kUnit).toString();
 }
 
 void SetOwnedAccessibleDescription(QWidget* control, const QString& description) {

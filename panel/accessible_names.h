@@ -1,6 +1,7 @@
 #pragma once
 
 class QWidget;
+class TPlusSpinEdit;
 class QString;
 class TMainForm;
 
@@ -19,5 +20,7 @@ void InstallAccessibleControls();
 // A description the control's owner keeps current (the run button's run
 // state): the naming above leaves it alone.
 void SetOwnedAccessibleDescription(QWidget* control, const QString& description);
+// The unit the naming gave a spin edit's value: "s", "V", or none.
+QString SpinUnit(const TPlusSpinEdit* edit);
 
 } // namespace pg5400

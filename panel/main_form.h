@@ -426,6 +426,9 @@ private:
     friend class SettingStep;
     friend class SettingsStep;
     void applySetting(QObject* control, const QVariant& value);
+    // Sets the control to `to` where it still holds `expected`; otherwise
+    // (changed elsewhere since) says so and leaves it: false.
+    bool replaySetting(QObject* control, const QVariant& to, const QVariant& expected);
     QVariant settingValue(QObject* control) const;
     QString settingText(QObject* control, const QVariant& value) const;
     QString settingName(QObject* control) const;
@@ -464,6 +467,9 @@ private:
     void saveSettingsToFile();
     void playSettingsFile();
     void playLines(const QStringList& lines);
+    // Plays the lines, reads back and makes what they changed one undo step;
+    // false where the program is ending.
+    bool playAsOneStep(const QStringList& lines, const QString& what);
     void showMessage(const QString& text);
 
     // ---- terminal: main_form_terminal.cpp; about, capture, web:

@@ -63,16 +63,9 @@ void TMainForm::showComparison(const QStringList& fileLines) {
             if (lines.isEmpty())
                 return;
             runFileOperation([this, lines] {
-                const QList<QVariant> before = settingValues();
-                playLines(lines);
-                if (ShutdownBegun)
+                if (!playAsOneStep(lines, QStringLiteral("differences from %1")
+                                              .arg(QFileInfo(compareFile).fileName())))
                     return;
-                Initialize();
-                if (ShutdownBegun)
-                    return;
-                noteChangedTogether(
-                    QStringLiteral("differences from %1").arg(QFileInfo(compareFile).fileName()),
-                    before);
                 QStringList again;
                 QString error;
                 if (ReadSettingsFile(compareFile, again, error))

@@ -109,28 +109,37 @@ void TMainForm::playSettingsFile() {
         return;
     }
     SettingsSnapshot = read;
-    QList<QVariant> before;
     if (SettingsSnapshot.isEmpty()) {
         showMessage(QStringLiteral("Empty file."));
+        if (ShutdownBegun)
+            return;
+        Initialize();
     } else {
         MessageForm->MessageLabel->setText(QStringLiteral("Loading. Please wait..."));
         MessageForm->show();
         // Played from a copy: a read-back run between two lines rebuilds the snapshot.
         const QStringList lines = SettingsSnapshot;
-        before = settingValues();
-        playLines(lines);
+        if (!playAsOneStep(lines,
+                           QStringLiteral("playback of %1")
+                               .arg(QFileInfo(openFile->selectedFiles().constFirst()).fileName())))
+            return;
     }
     if (ShutdownBegun)
         return;
-    Initialize();
-    if (ShutdownBegun)
-        return;
-    if (!before.isEmpty())
-        noteChangedTogether(QStringLiteral("playback of %1")
-                                .arg(QFileInfo(openFile->selectedFiles().constFirst()).fileName()),
-                            before);
     MessageForm->close();
     showMessage(QStringLiteral("Settings loaded."));
+}
+
+bool TMainForm::playAsOneStep(const QStringList& lines, const QString& what) {
+    const QList<QVariant> before = settingValues();
+    playLines(lines);
+    if (ShutdownBegun)
+        return false;
+    Initialize();
+    if (ShutdownBegun)
+        return false;
+    noteChangedTogether(what, before);
+    return true;
 }
 
 void TMainForm::playLines(const QStringList& lines) {

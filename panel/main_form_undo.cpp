@@ -10,6 +10,7 @@
 #include "controls/check_list.h"
 #include "controls/plusspinedit.h"
 #include "instrument/settings_cache.h"
+#include "panel/accessible_names.h"
 #include "panel/main_form.h"
 #include "timing/timing_model.h"
 
@@ -37,12 +38,6 @@ constexpr qint64 kSameStepMs = 800;
 
 bool isSyncList(const QObject* control) {
     return control->objectName().startsWith(QLatin1String("ChSyncSourceSel"));
-}
-
-bool isTime(const QObject* control) {
-    const QString name = control->objectName();
-    return name.contains(QLatin1String("Delay")) || name.contains(QLatin1String("Width")) ||
-           name == QLatin1String("PeriodAdj");
 }
 
 } // namespace
@@ -88,21 +83,8 @@ private:
     }
 
     void replay(const QVariant& to, const QVariant& expected) {
-        if (!control) {
+        if (!form->replaySetting(control, to, expected))
             setObsolete(true);
-            return;
-        }
-        const QString now = form->settingText(control, form->settingValue(control));
-        if (now != form->settingText(control, expected)) {
-            setObsolete(true);
-            communication::EchoToTerminal(
-                QStringLiteral("Not undone: %1 is %2 now, changed elsewhere since (a script, the "
-                               "terminal or the front panel)")
-                    .arg(form->settingName(control), now),
-                communication::kCommandColour);
-            return;
-        }
-        form->applySetting(control, to);
     }
 
     TMainForm* form;
@@ -131,7 +113,7 @@ public:
         // Sync sources last, the other way round: a chain is taken apart
         // before another is built, so no step meets a loop on the way.
         for (auto it = changes.rbegin(); it != changes.rend(); ++it)
-            replay(*it, it->before, it->after);
+            form->replaySetting(it->control, it->before, it->after);
     }
     void redo() override {
         if (fresh) {
@@ -139,28 +121,30 @@ public:
             return;
         }
         for (const Change& c : changes)
-            replay(c, c.after, c.before);
+            form->replaySetting(c.control, c.after, c.before);
     }
 
 private:
-    void replay(const Change& c, const QVariant& to, const QVariant& expected) {
-        if (!c.control)
-            return;
-        const QString now = form->settingText(c.control, form->settingValue(c.control));
-        if (now != form->settingText(c.control, expected)) {
-            communication::EchoToTerminal(
-                QStringLiteral("Not undone: %1 is %2 now, changed elsewhere since")
-                    .arg(form->settingName(c.control), now),
-                communication::kCommandColour);
-            return;
-        }
-        form->applySetting(c.control, to);
-    }
-
     TMainForm* form;
     std::vector<Change> changes;
     bool fresh = true;
 };
+
+bool TMainForm::replaySetting(QObject* control, const QVariant& to, const QVariant& expected) {
+    if (!control)
+        return false;
+    const QString now = settingText(control, settingValue(control));
+    if (now != settingText(control, expected)) {
+        communication::EchoToTerminal(
+            QStringLiteral("Not undone: %1 is %2 now, changed elsewhere since (a script, the "
+                           "terminal or the front panel)")
+                .arg(settingName(control), now),
+            communication::kCommandColour);
+        return false;
+    }
+    applySetting(control, to);
+    return true;
+}
 
 void TMainForm::RememberSettingHandler(QObject* control, void (TMainForm::*handler)(QObject*)) {
     if (!settingHandlers.contains(control))
@@ -258,7 +242,7 @@ QVariant TMainForm::settingValue(QObject* control) const {
 
 QString TMainForm::settingText(QObject* control, const QVariant& value) const {
     if (auto* edit = qobject_cast<TPlusSpinEdit*>(control)) {
-        if (isTime(edit))
+        if (SpinUnit(edit) == QLatin1String("s"))
             return timing::FormatTime(timing::ToPs(value.toDouble()), timing::ExactDigits);
         return QString::number(value.toDouble(), 'f', std::max(0, edit->Decimals()));
     }

@@ -204,14 +204,10 @@ std::vector<Segment> Model::gatedSegments(const Chain& chain, Ps from, Ps to, Ps
     if (!exact(mux, kExactGateLimit) || !exact(gate, kExactGateLimit)) {
         // Too many to work out here: where anything may be high, a band
         // that does not claim a count.
-        std::vector<Segment> either = orSegments(chain, from, to, resolution, limit);
-        if (chain.gateLane >= 0) {
-            const auto h = chainSegments(chains_[chain.gateLane], from, to, resolution, limit);
-            either.insert(either.end(), h.begin(), h.end());
-            std::stable_sort(either.begin(), either.end(),
-                             [](const Segment& a, const Segment& b) { return a.start < b.start; });
-        }
-        std::vector<Segment> out = merged(either, resolution);
+        Chain either = chain;
+        if (chain.gateLane >= 0)
+            either.sources.push_back(chain.gateLane);
+        std::vector<Segment> out = orSegments(either, from, to, resolution, limit);
         for (Segment& s : out) {
             s.band = true;
             s.count = 0;

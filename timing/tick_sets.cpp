@@ -216,17 +216,7 @@ Periodicity Pattern::periodicity() const {
 }
 
 std::int64_t SelectEvent(const Rank& rank, std::int64_t j, std::int64_t tickCount) {
-    if (rank(tickCount) <= j)
-        return tickCount;
-    std::int64_t lo = 0, hi = tickCount - 1;
-    while (lo < hi) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        if (rank(mid + 1) > j)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return lo;
+    return selectFrom(rank, 0, j, tickCount);
 }
 
 Periodicity Filtered(const Periodicity& source, const Filter& f, const Rank& sourceRank,
